@@ -1,0 +1,33 @@
+# Helpers shared by the subsystem, test and benchmark folders.
+
+# korvix_add_library(<name> SOURCES ... [DEPENDS ...])
+# Defines the static library korvix_<name>. Every library sees include/ (the public
+# header) and src/ (so internal headers are included as "imaging/FrameImage.h").
+function(korvix_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(korvix_${name} STATIC ${ARG_SOURCES})
+  target_include_directories(korvix_${name} PUBLIC
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(korvix_${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# korvix_add_test(<name> SOURCES ... [DEPENDS ...])
+# One GoogleTest executable; its cases are registered with CTest one by one, so each
+# case runs in a process of its own (own registry file, own IPC namespace, own temp dir:
+# see tests/support/TestMain.cpp).
+function(korvix_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE korvix_testsupport ${ARG_DEPENDS})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+# korvix_add_benchmark(<name> SOURCES ... [DEPENDS ...])
+function(korvix_add_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark benchmark::benchmark_main ${ARG_DEPENDS})
+endfunction()

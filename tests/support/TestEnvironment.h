@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace korvix::test {
+
+// The per-process scratch directory made by the test main before any test runs. Every
+// test process gets its own (ctest runs each case in a process of its own), and the
+// registry file, the IPC namespace and XDG_CONFIG_HOME all point inside or at it, so
+// tests never see each other's settings, shared memory or files.
+const std::filesystem::path &TestDirectory();
+
+// The IPC namespace (KORVIX_IPC_NAMESPACE) chosen for this test process.
+const std::string &TestIpcNamespace();
+
+// Prepares the isolated environment; called once by the test main.
+void SetUpIsolatedEnvironment(const char *argv0);
+
+// Removes the scratch directory; called once by the test main after the tests.
+void TearDownIsolatedEnvironment();
+
+}  // namespace korvix::test
