@@ -21,6 +21,9 @@ function(korvix_add_test name)
   target_link_libraries(${name} PRIVATE korvix_testsupport ${ARG_DEPENDS})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    # Suites named *Child hold the halves of multi-process tests that a parent test runs
+    # in a child process (tests/support/ChildProcess.h); CTest does not run them alone.
+    TEST_FILTER "-*Child.*"
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300)
 endfunction()

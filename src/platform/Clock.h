@@ -1,0 +1,98 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+namespace korvix::platform {
+
+// The time source of the whole library. Every tick read, sleep and timed wait goes
+// through the current clock, so a test can install a ManualClock and run a sequence that
+// sleeps for minutes (FPGA ready waits, trigger sequences, long exposures) in
+// milliseconds of real time.
+//
+// Thread-safe: every operation may be called from any thread.
+class Clock {
+public:
+    virtual ~Clock() = default;
+
+    // Milliseconds since an arbitrary origin; never goes backwards.
+    virtual uint64_t NowMs() = 0;
+
+    // Blocks the calling thread for `ms` milliseconds of this clock's time.
+    virtual void SleepMs(uint32_t ms) = 0;
+
+    // Waits on `condition` (with `lock` held on entry and on return) until `ready()`
+    // holds or `ms` milliseconds of this clock's time have passed. Returns ready().
+    virtual bool WaitFor(std::unique_lock<std::mutex> &lock, std::condition_variable &condition,
+                         uint32_t ms, const std::function<bool()> &ready) = 0;
+};
+
+// The steady system clock.
+class SystemClock final : public Clock {
+public:
+    uint64_t NowMs() override;
+    void SleepMs(uint32_t ms) override;
+    bool WaitFor(std::unique_lock<std::mutex> &lock, std::condition_variable &condition,
+                 uint32_t ms, const std::function<bool()> &ready) override;
+};
+
+// A clock that only moves when told to. Sleeping advances it at once by the time slept;
+// a timed wait whose condition does not already hold advances it by the whole timeout and
+// reports the timeout without blocking. Use it only where no other thread is expected to
+// satisfy a wait, for example single-threaded hardware sequences against the simulator.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(uint64_t startMs = 1000) : nowMs_(startMs) {}
+
+    uint64_t NowMs() override;
+    void SleepMs(uint32_t ms) override;
+    bool WaitFor(std::unique_lock<std::mutex> &lock, std::condition_variable &condition,
+                 uint32_t ms, const std::function<bool()> &ready) override;
+
+    void Advance(uint64_t ms);
+    // Total time slept through SleepMs since construction, for tests that assert on the
+    // pauses a sequence makes.
+    uint64_t SleptMs() const;
+
+private:
+    mutable std::mutex mutex_;  // guards nowMs_, sleptMs_
+    uint64_t nowMs_;
+    uint64_t sleptMs_ = 0;
+};
+
+// The clock in force (the system clock unless a test has installed another).
+Clock &CurrentClock();
+
+// Installs `clock` for the lifetime of this object and restores the previous one after.
+// Not nestable across threads: tests install a clock before they start threads.
+class ScopedClockOverride {
+public:
+    explicit ScopedClockOverride(Clock &clock);
+    ~ScopedClockOverride();
+    ScopedClockOverride(const ScopedClockOverride &) = delete;
+    ScopedClockOverride &operator=(const ScopedClockOverride &) = delete;
+
+private:
+    Clock *previous_;
+};
+
+// Milliseconds as a 32-bit value that wraps around after 49.7 days, the way the
+// camera timing code expects tick counts to behave.
+uint32_t TickCount();
+// The multimedia timer; on Linux the same time base as TickCount.
+uint32_t TimeGetTime();
+void SleepMs(uint32_t ms);
+
+// Brackets short hardware waits in which a 1 ms timer resolution matters. Linux timers
+// already have that resolution, so the scope does nothing here; it marks the places a
+// Windows build raises the resolution.
+class TimerResolutionScope {
+public:
+    TimerResolutionScope() = default;
+    TimerResolutionScope(const TimerResolutionScope &) = delete;
+    TimerResolutionScope &operator=(const TimerResolutionScope &) = delete;
+};
+
+}  // namespace korvix::platform

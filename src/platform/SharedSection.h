@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace korvix::platform {
+
+// A named block of memory shared by every process of the user, with a lock that works
+// across processes: the Linux form of a named file mapping. The section is created
+// zero-filled by its first holder and vanishes when its last holder (in any process)
+// releases it, so the next holder starts from zeros again. Names get the prefix from
+// KORVIX_IPC_NAMESPACE, which lets parallel test runs use separate sections.
+//
+// The object is thread-safe for Lock/Unlock; Data() is guarded by the caller's Lock.
+class SharedSection {
+public:
+    // Opens or creates `name` with `size` bytes of user data. `created` reports whether
+    // this call made the section (no other holder existed). Null on failure.
+    static std::unique_ptr<SharedSection> Open(const std::string &name, size_t size,
+                                               bool *created = nullptr);
+    ~SharedSection();
+    SharedSection(const SharedSection &) = delete;
+    SharedSection &operator=(const SharedSection &) = delete;
+
+    void *Data() const { return data_; }
+    size_t Size() const { return size_; }
+
+    // Excludes every other holder, in this and other processes. Not recursive.
+    void Lock();
+    void Unlock();
+    void lock() { Lock(); }
+    void unlock() { Unlock(); }
+
+    // The system name the section gets for `name` (with the namespace prefix).
+    static std::string SystemName(const std::string &name);
+
+private:
+    SharedSection(int fd, std::string systemName, void *mapping, size_t mappedSize, size_t size);
+
+    int fd_;
+    std::string systemName_;
+    void *mapping_;
+    size_t mappedSize_;
+    void *data_;
+    size_t size_;
+    std::mutex threadLock_;  // excludes the threads of this process that share this object
+};
+
+}  // namespace korvix::platform

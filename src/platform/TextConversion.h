@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+namespace korvix::platform {
+
+// Conversion between the narrow text of the library (the thread code page, UTF-8 on
+// Linux) and wide text (wchar_t, UTF-32 on Linux), with the contract of
+// MultiByteToWideChar / WideCharToMultiByte: both read a zero-terminated input and
+// return the number of characters written including the terminator, or 0 when the input
+// is null, not valid text, or does not fit `capacity` (nothing useful is written then).
+
+size_t NarrowToWide(const char *text, wchar_t *out, size_t capacity);
+size_t WideToNarrow(const wchar_t *text, char *out, size_t capacity);
+
+}  // namespace korvix::platform
