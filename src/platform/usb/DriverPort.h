@@ -68,6 +68,9 @@ class Overlapped {
     // Backend side: marks the record pending before the submit returns kIoPending.
     void MarkPending();
 
+    // Backend side: takes back MarkPending() when the submit then fails at once.
+    void ClearPending();
+
     // Backend side: publishes error (kIoSuccess or a failure) and the byte count, then
     // signals the completion event. Called exactly once per accepted submit, from any thread.
     void Complete(uint32_t error, uint32_t bytesTransferred);

@@ -12,4 +12,8 @@ namespace korvix::platform::usb {
 // controller's constructor, on the constructing thread.
 std::unique_ptr<DriverPort> CreateDriverPort();
 
+// The backend CreateDriverPort() makes under the current environment.
+enum class DriverBackend { Simulator, Libusb };
+DriverBackend SelectDriverBackend();
+
 }  // namespace korvix::platform::usb

@@ -1,0 +1,40 @@
+#include "platform/usb/DriverPortFactory.h"
+
+#include <cstdlib>
+
+#include "platform/usb/libusb/LibusbDriverPort.h"
+#include "platform/usb/libusb/LibusbTranslation.h"
+#if KORVIX_HAVE_SIM
+#include "sim/SimulatedDriverPort.h"
+#endif
+
+namespace korvix::platform::usb {
+
+namespace {
+
+// KORVIX_USB_VENDOR_IDS (comma-separated hex) overrides the vendor ids the libusb backend
+// lists; without it (or when it cannot be read) only the FX3's default id is listed.
+std::vector<uint16_t> VendorIdsFromEnvironment() {
+    if (const char *text = std::getenv("KORVIX_USB_VENDOR_IDS")) {
+        if (auto ids = libusb::ParseVendorIdList(text)) return *ids;
+    }
+    return {libusb::kDefaultVendorId};
+}
+
+}  // namespace
+
+DriverBackend SelectDriverBackend() {
+    return std::getenv("KORVIX_SIMULATE") != nullptr ? DriverBackend::Simulator
+                                                     : DriverBackend::Libusb;
+}
+
+std::unique_ptr<DriverPort> CreateDriverPort() {
+#if KORVIX_HAVE_SIM
+    if (SelectDriverBackend() == DriverBackend::Simulator) {
+        return sim::CreateSimulatedDriverPort(std::getenv("KORVIX_SIMULATE"));
+    }
+#endif
+    return libusb::CreateLibusbDriverPort(VendorIdsFromEnvironment());
+}
+
+}  // namespace korvix::platform::usb
