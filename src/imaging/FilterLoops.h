@@ -1,0 +1,67 @@
+#pragma once
+
+// Sample walking shared by the image filters (internal to the imaging library).
+
+#include <cstdint>
+
+#include "imaging/PixelRows.h"
+
+namespace korvix::imaging::detail {
+
+// The pixel sizes in bytes of each filter family: gray (one sample per pixel) or colour
+// (three samples used, a fourth left alone).
+template <typename Sample, bool Color>
+struct FilterFamily;
+template <>
+struct FilterFamily<uint8_t, false> {
+    template <typename Body>
+    static bool Dispatch(int bytes, Body body) {
+        return WithPixelSize<1>(bytes, body);
+    }
+};
+template <>
+struct FilterFamily<uint8_t, true> {
+    template <typename Body>
+    static bool Dispatch(int bytes, Body body) {
+        return WithPixelSize<3, 4>(bytes, body);
+    }
+};
+template <>
+struct FilterFamily<uint16_t, false> {
+    template <typename Body>
+    static bool Dispatch(int bytes, Body body) {
+        return WithPixelSize<2>(bytes, body);
+    }
+};
+template <>
+struct FilterFamily<uint16_t, true> {
+    template <typename Body>
+    static bool Dispatch(int bytes, Body body) {
+        return WithPixelSize<6, 8>(bytes, body);
+    }
+};
+
+// Applies map(sample) -> sample to every used sample of the area. Each row is walked as
+// one flat run of samples so the loop vectorises; with four samples per pixel the
+// fourth lane keeps the destination's value.
+template <typename Sample, bool Color, typename Map>
+int MapSamples(const ConversionArea &area, Map map) {
+    if (area.destinationBytes != area.sourceBytes) return 0;
+    return FilterFamily<Sample, Color>::Dispatch(area.sourceBytes, [&]<int Bytes>() {
+        constexpr int kStride = Bytes / static_cast<int>(sizeof(Sample));
+        ForEachRow(area, [&](uint8_t *d, const uint8_t *s, int64_t width) {
+            auto *out = reinterpret_cast<Sample *>(d);
+            const auto *in = reinterpret_cast<const Sample *>(s);
+            const int64_t count = width * kStride;
+            for (int64_t k = 0; k < count; ++k) {
+                if constexpr (kStride == 4) {
+                    out[k] = (k & 3) == 3 ? out[k] : map(in[k]);
+                } else {
+                    out[k] = map(in[k]);
+                }
+            }
+        });
+    });
+}
+
+}  // namespace korvix::imaging::detail

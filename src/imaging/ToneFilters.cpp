@@ -1,0 +1,148 @@
+// Brightness, contrast and gamma: functions of one sample.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <new>
+
+#include "imaging/FilterLoops.h"
+#include "imaging/Filters.h"
+
+namespace korvix::imaging {
+
+namespace {
+
+using detail::AsConverter;
+using detail::ConversionArea;
+using detail::MapSamples;
+
+template <typename Sample>
+constexpr int32_t kMaximum = sizeof(Sample) == 1 ? 255 : 65535;
+
+const int32_t *ValueOf(void *first) {
+    return static_cast<const int32_t *>(first);
+}
+
+float BrightnessFactor(int32_t brightness) {
+    if (brightness < 0) return static_cast<float>(1.0 - std::abs(brightness) * 0.00392156862745098);
+    if (brightness > 0) return static_cast<float>(1.0 + brightness * 0.0392156862745098);
+    return 1.0f;
+}
+
+template <typename Sample, bool Color>
+int Brightness(const ConversionArea &area, void *first, void *) {
+    const int32_t *value = ValueOf(first);
+    if (value == nullptr) return 0;
+    const float factor = BrightnessFactor(std::clamp(*value, -255, 255));
+    return MapSamples<Sample, Color>(area, [factor](Sample x) {
+        // The product of a sample and a factor of at most 11 stays well inside int32.
+        const auto scaled = static_cast<int32_t>(static_cast<float>(x) * factor);
+        return static_cast<Sample>(std::clamp(scaled, 0, kMaximum<Sample>));
+    });
+}
+
+// Builds a table of every sample value (256 or 65536 entries) from entry(x).
+template <typename Sample, size_t Size, typename Entry>
+void FillTable(std::array<Sample, Size> &table, Entry entry) {
+    for (size_t x = 0; x < Size; ++x)
+        table[x] = static_cast<Sample>(entry(static_cast<int32_t>(x)));
+}
+
+// A 16-bit lookup table kept per thread and rebuilt only when its filter value changes,
+// so that a frame pays for 65536 entries once per setting rather than once per call.
+// Each thread has its own, so no lock is needed.
+struct CachedTable16 {
+    bool built = false;
+    int32_t value = 0;
+    std::array<uint16_t, 65536> table;
+};
+
+template <typename Entry>
+const std::array<uint16_t, 65536> *Table16For(std::unique_ptr<CachedTable16> &cache, int32_t value,
+                                              Entry entry) {
+    if (!cache) {
+        cache.reset(new (std::nothrow) CachedTable16);
+        if (!cache) return nullptr;
+    }
+    if (!cache->built || cache->value != value) {
+        FillTable(cache->table, entry);
+        cache->built = true;
+        cache->value = value;
+    }
+    return &cache->table;
+}
+
+// Applies entry(x) through a table: 256 entries on the stack for 8-bit samples, the
+// thread's cached table for 16-bit samples (the call converts nothing and returns 0 if
+// that table cannot be allocated).
+template <typename Sample, bool Color, typename Entry>
+int MapThroughTable(const ConversionArea &area, std::unique_ptr<CachedTable16> &cache,
+                    int32_t value, Entry entry) {
+    if constexpr (sizeof(Sample) == 1) {
+        std::array<uint8_t, 256> table;
+        FillTable(table, entry);
+        return MapSamples<Sample, Color>(area, [&table](Sample x) { return table[x]; });
+    } else {
+        const auto *table = Table16For(cache, value, entry);
+        if (table == nullptr) return 0;
+        return MapSamples<Sample, Color>(area, [table](Sample x) { return (*table)[x]; });
+    }
+}
+
+template <typename Sample>
+int32_t ContrastEntry(int32_t x, int32_t contrast) {
+    constexpr int32_t kMax = kMaximum<Sample>;
+    const int32_t t = sizeof(Sample) == 1 ? contrast : contrast * 256;
+    if (x < t) return 0;
+    if (x > kMax - t) return kMax;
+    const double slope = static_cast<double>(kMax + 1) / static_cast<double>(kMax + 1 - 2 * t);
+    return std::min(static_cast<int32_t>(slope * (x - t)), kMax);
+}
+
+template <typename Sample, bool Color>
+int Contrast(const ConversionArea &area, void *first, void *) {
+    const int32_t *value = ValueOf(first);
+    if (value == nullptr) return 0;
+    const int32_t contrast = std::clamp(*value, -127, 127);
+    thread_local std::unique_ptr<CachedTable16> cache;
+    return MapThroughTable<Sample, Color>(area, cache, contrast, [contrast](int32_t x) {
+        return ContrastEntry<Sample>(x, contrast);
+    });
+}
+
+template <typename Sample>
+int32_t GammaEntry(int32_t x, int32_t gamma) {
+    constexpr double kMax = kMaximum<Sample>;
+    if (x == 0) return 0;
+    // Gamma 0 gives an infinite exponent: every entry but the last becomes 0.
+    const double exponent = 1.0 / (static_cast<double>(gamma) / 100.0);
+    return static_cast<int32_t>(std::min(kMax, std::trunc(kMax * std::pow(x / kMax, exponent))));
+}
+
+template <typename Sample, bool Color>
+int Gamma(const ConversionArea &area, void *first, void *) {
+    const int32_t *value = ValueOf(first);
+    if (value == nullptr) return 0;
+    const int32_t gamma = std::clamp(*value, 0, 200);
+    thread_local std::unique_ptr<CachedTable16> cache;
+    return MapThroughTable<Sample, Color>(
+        area, cache, gamma, [gamma](int32_t x) { return GammaEntry<Sample>(x, gamma); });
+}
+
+}  // namespace
+
+const PixelConverter Brightness8 = AsConverter<Brightness<uint8_t, false>>;
+const PixelConverter Brightness16 = AsConverter<Brightness<uint16_t, false>>;
+const PixelConverter Brightness24 = AsConverter<Brightness<uint8_t, true>>;
+const PixelConverter Brightness48 = AsConverter<Brightness<uint16_t, true>>;
+const PixelConverter Contrast8 = AsConverter<Contrast<uint8_t, false>>;
+const PixelConverter Contrast16 = AsConverter<Contrast<uint16_t, false>>;
+const PixelConverter Contrast24 = AsConverter<Contrast<uint8_t, true>>;
+const PixelConverter Contrast48 = AsConverter<Contrast<uint16_t, true>>;
+const PixelConverter Gamma8 = AsConverter<Gamma<uint8_t, false>>;
+const PixelConverter Gamma16 = AsConverter<Gamma<uint16_t, false>>;
+const PixelConverter Gamma24 = AsConverter<Gamma<uint8_t, true>>;
+const PixelConverter Gamma48 = AsConverter<Gamma<uint16_t, true>>;
+
+}  // namespace korvix::imaging
