@@ -1,17 +1,15 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "controller/ControllerBase.h"
 #include "controller/Fx3Api.h"
+#include "platform/CriticalSection.h"
 #include "platform/usb/DriverPort.h"
 #include "platform/usb/Guid.h"
-
-namespace korvix::platform {
-class CriticalSection;
-}
 
 namespace korvix::controller {
 
@@ -113,38 +111,55 @@ class CKorCy3Cam : public CFx3Api, public CControllerBase {
     void Trace(const char * /*format*/, ...) {}
 
     int SelectedRow() const { return selectedRow_; }
-    // The row as the device table holds it now (empty row for an index out of range).
-    DeviceTableRow Row(int row) const;
 
   private:
-    // One vendor request on EP0 through a fresh plain handle on the selected row. writeData
-    // (writeCount bytes, at most 64) fills the data area; the 64-byte data area comes back
-    // in readData when given, and *dataBytes is the data byte count the driver reported.
+    // One vendor request on EP0 through `handle`: fills the 102-byte control buffer
+    // (writeData, at most 64 bytes, into the data area), sends it synchronously and hands
+    // back the 64-byte data area (readData, when given) and the data byte count the driver
+    // reported. Returns the IoControl result (1 = the driver accepted it).
+    int ControlRequestOn(DeviceFile &handle, uint8_t requestType, uint8_t request, uint16_t value,
+                         uint16_t index, const uint8_t *writeData, uint32_t writeCount,
+                         uint8_t *readData, uint32_t *dataBytes);
+    // The same on a fresh plain handle of the selected row, closed again afterwards.
     int ControlRequest(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                        const uint8_t *writeData, uint32_t writeCount, uint8_t *readData,
                        uint32_t *dataBytes);
-    // Direct transfer of the data face with a time limit (see ReadDirect).
+    // I2C read that reports whether all `count` bytes came (and were copied to data).
+    int I2cReadInto(uint8_t address, uint8_t *data, uint8_t count, bool *complete);
+    // 1 only when the request succeeded and all `count` bytes came. Register and EEPROM
+    // reads use it, so a short answer is a failure instead of a stale byte.
+    int I2cReadComplete(uint8_t address, uint8_t *data, uint8_t count);
+    // A synchronous pipe or port IOCTL on a fresh plain handle of the selected row.
+    int DeviceRequest(uint32_t code, void *in, uint32_t inSize, void *out, uint32_t outSize,
+                      uint32_t *bytesReturned);
+    // Direct transfer with a time limit; on timeout the pipe is aborted and the transfer
+    // waited for, so the caller's buffer is free again when this returns.
     int DirectTransfer(DeviceFile *handle, uint8_t *buffer, uint32_t length, uint8_t endpoint,
                        uint32_t *transferred, uint32_t limitMs);
-    // Aborts pipe 0x81 on handle, waiting for the abort request without limit.
-    void AbortPipeOn(DeviceFile &handle);
-    // Sends an "AU3R"/"AU3W" memory command to endpoint 0x01 on the data handle.
-    int SendMemoryCommand(const char *magic, uint64_t address, uint32_t length);
-    int EnsureDataHandle();
+    // Sends an "AU3R"/"AU3W" memory command to endpoint 0x01.
+    int SendMemoryCommand(DeviceFile *handle, const char *magic, uint64_t address, uint32_t length);
+    bool HasStagingBuffer() const;
+
+    // The data handle for one data operation: the open one, or one opened for the
+    // operation and closed again at its end.
+    class DataHandleUse;
 
     std::unique_ptr<platform::usb::DriverPort> port_;
-    platform::usb::Guid interfaceGuid_;
-    int selectedRow_ = 0;  // row of the device table in use
-    // Overlapped handle of the data face; owned by the acquisition thread. dataHandleLock_
-    // guards the pointer only (AbortDataPipe reads it from another thread).
-    std::unique_ptr<DeviceFile> dataHandle_;
-    std::unique_ptr<platform::CriticalSection> dataHandleLock_;
-    // kMaxTransferLength + 38 bytes, from PrepareDevice to Close.
+    const platform::usb::Guid interfaceGuid_;
+    std::atomic<int> selectedRow_{0};  // row of the device table in use
+
+    // Guards dataHandle_ (the pointer, not the transfers on it) and stagingBuffer_:
+    // AbortDataPipe and Close may come from another thread than the acquisition thread.
+    mutable platform::CriticalSection dataLock_;
+    std::unique_ptr<DeviceFile> dataHandle_;  // overlapped; null when closed
+    // kMaxTransferLength + 38 bytes, from PrepareDevice to Close; its presence marks a
+    // prepared device, which every data transfer requires.
     std::unique_ptr<uint8_t[]> stagingBuffer_;
-    // Makes each FPGA register access (write, or write-then-read) indivisible.
-    std::unique_ptr<platform::CriticalSection> fpgaLock_;
+
+    // Makes each FPGA register access (write, or write then read) indivisible.
+    platform::CriticalSection fpgaLock_;
     // Makes each SROM access (address, pause, data) indivisible.
-    std::unique_ptr<platform::CriticalSection> sromLock_;
+    platform::CriticalSection sromLock_;
 };
 
 }  // namespace korvix::controller
