@@ -10,10 +10,10 @@ Event::Event(ResetMode reset, bool initiallySignalled, std::string name)
     : manualReset_(reset == ResetMode::Manual), name_(std::move(name)), signalled_(initiallySignalled) {}
 
 void Event::Set() {
-    {
-        std::lock_guard guard(mutex_);
-        signalled_ = true;
-    }
+    // Notify while holding the lock: a waiter commonly destroys the event as soon as its
+    // wait returns, which must not happen while this call still touches the condition.
+    std::lock_guard guard(mutex_);
+    signalled_ = true;
     if (manualReset_) {
         condition_.notify_all();
     } else {

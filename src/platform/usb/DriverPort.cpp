@@ -15,12 +15,12 @@ void Overlapped::ClearPending() {
 }
 
 void Overlapped::Complete(uint32_t error, uint32_t bytesTransferred) {
-    {
-        std::lock_guard lock(mutex_);
-        error_ = error;
-        bytes_ = error == kIoSuccess ? bytesTransferred : 0;
-        pending_ = false;
-    }
+    // Everything happens under the lock: a caller that sees the operation done (through
+    // WaitUntilDone or the event) may destroy this record and its event at once.
+    std::lock_guard lock(mutex_);
+    error_ = error;
+    bytes_ = error == kIoSuccess ? bytesTransferred : 0;
+    pending_ = false;
     done_.notify_all();
     event_.Set();
 }

@@ -86,8 +86,8 @@ class Overlapped {
 
   private:
     platform::Event &event_;
-    // Guards pending_, error_ and bytes_; Complete() publishes under it before the event
-    // is signalled.
+    // Guards pending_, error_ and bytes_; Complete() publishes and signals the event while
+    // holding it, so a caller that sees the operation done may destroy both at once.
     mutable std::mutex mutex_;
     mutable std::condition_variable done_;
     bool pending_ = false;
