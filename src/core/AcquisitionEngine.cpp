@@ -1,0 +1,256 @@
+// The acquisition engine: transfer start and stop, the acquisition thread and the single
+// capture without a thread.
+
+#include "controller/KorCy3Cam.h"
+#include "core/KorvixU3T2Base.h"
+#include "platform/Clock.h"
+#include "sensors/SensorBase.h"
+
+namespace korvix::core {
+namespace {
+
+constexpr int kMaxConsecutiveFailures = 5;
+constexpr uint8_t kFpgaFrameCounterRegister = 0x08;
+constexpr uint8_t kDataEndpoint = 0x81;
+constexpr uint16_t kFirmwareWithPipeReset = 0x1100;
+constexpr uint32_t kThreadEndPollMs = 5;
+constexpr uint32_t kAbortSettleMs = 100;
+constexpr uint32_t kCaptureDataTimeoutMs = 3000;
+constexpr uint32_t kCaptureTimeLimitMs = 10000;
+constexpr int kCaptureRetries = 10;
+
+uint32_t HeaderWord(const uint8_t *header, size_t offset) {
+    return static_cast<uint32_t>(header[offset]) |
+           (static_cast<uint32_t>(header[offset + 1]) << 8) |
+           (static_cast<uint32_t>(header[offset + 2]) << 16) |
+           (static_cast<uint32_t>(header[offset + 3]) << 24);
+}
+
+FrameTags TagsOf(const uint8_t *header) {
+    return {
+        static_cast<int32_t>(HeaderWord(header, 28)), static_cast<int32_t>(HeaderWord(header, 32)),
+        static_cast<int32_t>(HeaderWord(header, 40)), static_cast<int32_t>(HeaderWord(header, 44))};
+}
+
+int32_t FrameCounterOf(const uint8_t *header) {
+    return static_cast<int32_t>(HeaderWord(header, 32));
+}
+
+controller::TransferRecord MakeRecord(uint8_t *destination, uint32_t capacity, int frameBytes) {
+    controller::TransferRecord record{};
+    record.destination = destination;
+    record.capacity = capacity;
+    record.auxLength = static_cast<uint32_t>(frameBytes);
+    return record;
+}
+
+}  // namespace
+
+void CKorvixU3T2Base::OpenFrameEvent() {
+    if (!frameEventOpen.exchange(true, std::memory_order_acq_rel)) frameEvent.Reset();
+}
+
+void CKorvixU3T2Base::CloseFrameEvent() {
+    if (frameEventOpen.exchange(false, std::memory_order_acq_rel)) frameEvent.Set();
+}
+
+int CKorvixU3T2Base::SetDataTimeout(uint32_t ms) {
+    dataTimeout.store(ms, std::memory_order_relaxed);
+    return 1;
+}
+
+int CKorvixU3T2Base::SetTransferMode(int mode) {
+    if (!controller) return 0;
+    if (mode != transferMode.load(std::memory_order_acquire)) {
+        StopTransfer(0);
+        OpenFrameEvent();
+        // A triggered frame counts as new only once it has arrived.
+        if (mode == 2) ring.SetWriteIndex(ring.ReadMark());
+    }
+    transferMode.store(mode, std::memory_order_release);
+    return 1;
+}
+
+int CKorvixU3T2Base::StartTransfer(int mode) {
+    if (running.load(std::memory_order_acquire)) {
+        [[maybe_unused]] platform::TimerResolutionScope resolution;
+        if (!threadEndEvent.Wait(kThreadEndPollMs)) StopTransfer(1);
+    }
+    OpenFrameEvent();
+    if (!SetTransferMode(mode)) return 0;
+    if (geometryDirty) ApplyGeometry();
+
+    // The previous thread has ended or been stopped; join it before the next one may run.
+    threadHandle.Join();
+    threadEndEvent.Reset();
+    running.store(1, std::memory_order_release);
+    if (!threadHandle.Start([this] { TransferLoop(); }, platform::ThreadPriority::TimeCritical)) {
+        running.store(0, std::memory_order_release);
+        return 0;
+    }
+    return 1;
+}
+
+int CKorvixU3T2Base::StopTransfer(int abort) {
+    if (running.exchange(0, std::memory_order_acq_rel)) {
+        if (abort && threadHandle.Joinable()) {
+            platform::SleepMs(kAbortSettleMs);
+            if (controller) controller->AbortDataPipe();
+            threadEndEvent.WaitForever();
+        }
+    }
+    threadHandle.Join();
+    platform::SleepMs(1);
+    threadEndEvent.Reset();
+    CloseFrameEvent();
+    FinishTransfer();
+    platform::SleepMs(5);
+    transferMode.store(0, std::memory_order_release);
+    countedFrames.store(0, std::memory_order_release);
+    frameRate.store(0.0f, std::memory_order_relaxed);
+    return 1;
+}
+
+int CKorvixU3T2Base::FinishTransfer() {
+    if (!controller) return 0;
+    uint16_t firmware = static_cast<uint16_t>(infoBlock[24] | (infoBlock[25] << 8));
+    if (firmware >= kFirmwareWithPipeReset) controller->ResetPipe(kDataEndpoint);
+    controller->StopStream();
+    return 1;
+}
+
+int CKorvixU3T2Base::WaitFrame(uint32_t ms) {
+    if (transferFailed.load(std::memory_order_acquire)) return 1;
+    if (!frameEventOpen.load(std::memory_order_acquire) || !frameEvent.Wait(ms)) return 2;
+    return ring.HasNewFrame() ? 3 : 2;
+}
+
+bool CKorvixU3T2Base::RecoverFromFailedRead(int &retries) {
+    controller->CloseDataHandle();
+    if (++retries >= kMaxConsecutiveFailures) return true;
+    if (sensor) sensor->PulseRestart();
+    controller->OpenDataHandle();
+    return false;
+}
+
+void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick) {
+    uint32_t now = platform::TickCount();
+    uint32_t elapsedMs = now - startTick;
+    if (elapsedMs > 0) {
+        double megabits = static_cast<double>(static_cast<uint32_t>(frameBytes) >> 10) * 0.0078125;
+        transferRate.store(megabits / (elapsedMs / 1000.0), std::memory_order_relaxed);
+    }
+    if (std::optional<float> rate = frameRateMeter.AddFrame(now)) {
+        frameRate.store(*rate, std::memory_order_relaxed);
+    }
+    // A reader that pins the entry at writeIndex (it has fallen a whole ring behind) makes
+    // the ring drop this frame instead of overwriting what the reader copies.
+    if (ring.Publish(transferBuffer.get(), static_cast<uint32_t>(frameBytes),
+                     lastFrameCounter.load(std::memory_order_relaxed), TagsOf(header))) {
+        frameEvent.Set();
+    }
+}
+
+int CKorvixU3T2Base::TransferLoop() {
+    if (!controller || !transferBuffer) {
+        // Nothing to read into: report the failure and end, so that neither a waiting
+        // session nor StopTransfer waits for a thread that never ran.
+        transferFailed.store(1, std::memory_order_release);
+        frameEvent.Set();
+        threadEndEvent.Set();
+        running.store(0, std::memory_order_release);
+        return 0;
+    }
+    controller::TransferRecord record =
+        MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes);
+    transferFailed.store(0, std::memory_order_release);
+    frameRateMeter.Restart(platform::TickCount());
+
+    bool gaveUp = false;
+    if (controller->OpenDataHandle()) {
+        int retries = 0;
+        while (running.load(std::memory_order_acquire)) {
+            uint32_t timeout = dataTimeout.load(std::memory_order_relaxed);
+            if (triggerMode.load(std::memory_order_relaxed) == 1) {
+                // Externally triggered: wait until the FPGA counts a new frame.
+                uint8_t counter = 0;
+                if (!controller->ReadFpgaRegister(kFpgaFrameCounterRegister, &counter) ||
+                    counter == lastFrameCounter.load(std::memory_order_relaxed)) {
+                    platform::SleepMs(1);
+                    continue;
+                }
+                lastFrameCounter.store(counter, std::memory_order_release);
+            }
+            if (!controller->ReadFrameHeader(&record)) {
+                if ((gaveUp = RecoverFromFailedRead(retries))) break;
+                continue;
+            }
+            int mode = transferMode.load(std::memory_order_acquire);
+            if (mode == 3) {
+                ring.StoreTags(TagsOf(record.header));
+                lastFrameCounter.store(FrameCounterOf(record.header), std::memory_order_release);
+                break;
+            }
+            if (mode != 2) {
+                lastFrameCounter.store(FrameCounterOf(record.header), std::memory_order_release);
+            }
+            uint32_t startTick = platform::TickCount();
+            if (!controller->ReadFrameData(&record, timeout)) {
+                if ((gaveUp = RecoverFromFailedRead(retries))) break;
+                continue;
+            }
+            transferFailed.store(0, std::memory_order_release);
+            retries = 0;
+            PublishFrame(record.header, startTick);
+            if (mode == 1) break;
+            if (mode == 2) {
+                countedFrames.fetch_add(1, std::memory_order_acq_rel);
+                break;
+            }
+        }
+    }
+    if (gaveUp) {
+        transferFailed.store(1, std::memory_order_release);
+        frameEvent.Set();
+    }
+    controller->CloseDataHandle();
+    threadEndEvent.Set();
+    if (transferFailed.load(std::memory_order_acquire)) frameEvent.Set();
+    running.store(0, std::memory_order_release);
+    return 1;
+}
+
+int CKorvixU3T2Base::CaptureOne() {
+    if (!controller) return 2;
+    if (geometryDirty) ApplyGeometry();
+    if (!transferBuffer) return 2;
+
+    controller::TransferRecord record =
+        MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes);
+    transferFailed.store(0, std::memory_order_release);
+    uint32_t start = platform::TickCount();
+    if (!controller->OpenDataHandle()) {
+        // No frame can come: say so rather than leave a stale entry 0 looking captured.
+        transferFailed.store(1, std::memory_order_release);
+    } else {
+        for (int retries = 0;; ++retries) {
+            if (controller->ReadFrameHeader(&record) &&
+                controller->ReadFrameData(&record, kCaptureDataTimeoutMs)) {
+                ring.StoreFirst(transferBuffer.get(), static_cast<uint32_t>(frameBytes),
+                                static_cast<int32_t>(FrameCounterOf(record.header) & 0xFF));
+                break;
+            }
+            if (platform::TickCount() - start >= kCaptureTimeLimitMs ||
+                retries >= kCaptureRetries) {
+                transferFailed.store(1, std::memory_order_release);
+                break;
+            }
+        }
+    }
+    controller->CloseDataHandle();
+    threadEndEvent.Set();
+    running.store(0, std::memory_order_release);
+    return 0;
+}
+
+}  // namespace korvix::core

@@ -1,0 +1,300 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "core/FrameRateMeter.h"
+#include "core/FrameRing.h"
+#include "platform/Event.h"
+#include "platform/WorkerThread.h"
+#include "platform/usb/Guid.h"
+#include "sensors/SensorParams.h"
+
+namespace korvix::controller {
+class CKorCy3Cam;
+}
+namespace korvix::sensors {
+class CSensorBase;
+}
+
+namespace korvix::core {
+
+// The device core: the camera-model layer between the session and the hardware. It owns the
+// controller and, while a camera is open, the sensor driver; it opens a camera by device
+// number, runs the acquisition thread that fills the frame ring, and carries every setting
+// and register access, most of them forwarded to the sensor driver.
+//
+// States:
+//
+//   empty --CreateController--> controller created --Open--> open --StartTransfer--> transferring
+//     ^                                                      ^  |                        |
+//     |                                                      |  +------Open (new sensor) |
+//     +------------------------- Close ---------------------+--+<------ StopTransfer ---+
+//
+// Results: nonzero for success, 0 for failure, unless an operation says otherwise. An
+// operation that needs the controller or the sensor answers 0 (or the documented default)
+// when it is absent; nothing throws.
+//
+// Sensor forwards come in four shapes: plain (the sensor operation's result), value getters
+// "V" (the value the sensor wrote into a local preset to 0, whatever the sensor returned),
+// strict value getters "C" (the same, but 0 when the sensor operation fails) and float-limit
+// getters "F" (the caller's double filled, the support flag returned).
+//
+// Threads: session threads call every operation; the session serialises them (its frame
+// lock) and stops a running transfer before it changes the geometry or reopens. The
+// acquisition thread runs TransferLoop and meets the session only through the frame ring
+// (lock-free, see FrameRing), the frame event and the atomic fields marked below.
+class CKorvixU3T2Base {
+  public:
+    CKorvixU3T2Base();
+    virtual ~CKorvixU3T2Base();
+    CKorvixU3T2Base(const CKorvixU3T2Base &) = delete;
+    CKorvixU3T2Base &operator=(const CKorvixU3T2Base &) = delete;
+
+    // ---- Device, controller and open (KorvixU3T2Base.cpp, DeviceOpen.cpp) ----
+    // Closes, then creates the controller with the interface GUID (the camera driver's GUID
+    // when null). The window is not used here. Returns 1.
+    virtual int CreateController(void *notifyWindow, const platform::usb::Guid *interfaceGuid);
+    // Closes, then takes this controller instead of creating one (a controller built on
+    // another driver port, or instrumented by a test). Returns 1, 0 for null.
+    int AdoptController(std::unique_ptr<controller::CKorCy3Cam> replacement);
+    // Post-open initialisation: device preparation, information block, FPGA ready wait,
+    // sensor probe and initialisation.
+    virtual int InitializeDevice();
+    // Stops the transfer and frees everything but the product code and the ring size.
+    virtual int Close();
+    virtual int ReadInfoBlock(uint8_t *block64);
+    virtual int CopyParams(sensors::SensorParams *out);
+    virtual int ReadInfoBlock2(uint8_t *block64);
+    // StopTransfer(1), then Open: 0 when the open succeeded, -1 when it failed.
+    virtual int Reopen(int deviceNumber);
+    // Opens the camera with this instance number among those of the product code and
+    // creates its sensor driver.
+    virtual int Open(int deviceNumber);
+    virtual int IsDevicePresent(int deviceNumber);
+    // Enumerates; code 0 gives the row count, another code the available rows of it.
+    virtual int CountDevices(int productCode);
+    virtual int GetDeviceName(int row, char *text);
+    virtual int SetProductCode(int code);
+    virtual int GetProductCode() { return productCode; }
+    virtual int GetRowVendorId(int row);
+    virtual int GetRowProductId(int row);
+    virtual int GetRowInstance(int row);
+    virtual int GetOpenDeviceNumber() { return openDeviceNumber; }
+    virtual int GetMaxDevices() { return 32; }
+
+    // ---- Acquisition (AcquisitionEngine.cpp, FrameReadout.cpp) ----
+    // Transfer modes: 0 continuous, 1 single frame, 2 single triggered frame, 3 header only.
+    virtual int StartTransfer(int mode);
+    virtual int StopTransfer(int abort);
+    // Copies the newest frame (entry 0 when first) oriented for the caller; 0 when length
+    // is below the frame size. Null outputs are skipped; a null buffer copies nothing but
+    // still fills the outputs.
+    virtual int CopyFrame(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA, int *tagB,
+                          int *tagC, int *tagD, int first, int orientationFlag);
+    virtual int SetTransferMode(int mode);
+    virtual int FinishTransfer();
+    // Body of the acquisition thread.
+    virtual int TransferLoop();
+    // Rebuilds the transfer buffer and the ring for the sensor's window and bit mode and
+    // programs the FPGA geometry and read-out offsets.
+    virtual int ApplyGeometry();
+    // One frame into ring entry 0 without the thread: 2 when it cannot start, else 0 (the
+    // outcome is in TransferFailed()).
+    virtual int CaptureOne();
+    // -2 for a null buffer, else the oriented copy of entry 0 and 0.
+    virtual int CopyFirstFrame(uint8_t *buffer, int orientationFlag);
+    virtual int SetDataTimeout(uint32_t ms);
+    // 1 when the acquisition failed, 2 when no new frame came within ms, 3 when a new frame
+    // is in the ring.
+    virtual int WaitFrame(uint32_t ms);
+    // Copies the newest frame and marks it taken; returns 0.
+    virtual int GetFrame(uint8_t *buffer, int orientationFlag);
+    virtual int GetFrameEx(uint8_t *buffer, int *frameNumber, int *tagA, int *tagB, int *tagC,
+                           int *tagD, int orientationFlag);
+
+    // ---- Settings with logic of their own (CameraSettings.cpp) ----
+    virtual int SetBitMode(int mode);
+    virtual int SetClockMode(int mode);
+    virtual int GetClockMode(int *mode);
+    virtual int SetCaptureWindow(int x, int y, int width, int height, int mode);
+    virtual int GetCaptureWindow(int *x, int *y, int *width, int *height, int *mode);
+    virtual int SetTriggerMode(int mode, int force);
+    virtual int ResyncFrameCounter();
+    virtual int SetExposureTime(unsigned tenthsMs);
+    virtual int SetExposureTimeEx(double seconds);
+    virtual int HasInternalCorrection();
+    virtual int GetInternalCorrection();
+    virtual int SetInternalCorrection(int on);
+    virtual int IsCorrectionValueSupported();
+    virtual int SetCorrectionValue(int value);
+    virtual int GetCorrectionValue(int *value);
+    virtual int GetCorrectionValueMax();
+
+    // ---- Sensor forwards (SensorForwards.cpp) ----
+    virtual int SetMirrorH(int on);
+    virtual int SetMirrorV(int on);
+    virtual int GetMirrorH();  // C
+    virtual int GetMirrorV();  // C
+    virtual int GetMirrorHDefault();
+    virtual int GetMirrorVDefault();
+    virtual int IsMirrorVSupported();
+    virtual int IsMirrorHSupported();
+    virtual int GetTriggerMode(int *mode);
+    virtual int GetWidthVariable();
+    virtual int GetHeightVariable();
+    virtual int GetSensorWidth();
+    virtual int GetSensorHeight();
+    virtual int GetDefaultWidth();
+    virtual int GetDefaultHeight();
+    virtual int GetDefaultX();
+    virtual int GetDefaultY();
+    virtual int SetGlobalGain(unsigned gain);
+    virtual int GetGlobalGain();           // V
+    virtual int GetGlobalGainMin();        // V
+    virtual int GetGlobalGainMax();        // V
+    virtual int GetGlobalGainDefault();    // V
+    virtual int GetExposureTime();         // V
+    virtual int GetExposureTimeMin();      // V
+    virtual int GetExposureTimeMax();      // V
+    virtual int GetExposureTimeDefault();  // V
+    virtual int SetExposureLines(unsigned lines);
+    virtual int GetExposureLines();         // V
+    virtual int GetExposureLinesMin();      // V
+    virtual int GetExposureLinesMax();      // V
+    virtual int GetExposureLinesDefault();  // V
+    virtual int IsExposureTimeExSupported();
+    virtual int GetExposureTimeEx(double *seconds);
+    virtual int GetExposureTimeExMin(double *seconds);      // F
+    virtual int GetExposureTimeExMax(double *seconds);      // F
+    virtual int GetExposureTimeExDefault(double *seconds);  // F
+    virtual int GetChannelGainMin();                        // V
+    virtual int GetChannelGainMax();                        // V
+    virtual int GetChannelGainDefault();                    // V
+    virtual int IsBlackLevelSupported();
+    virtual int SetBlackLevel(unsigned level);
+    virtual int GetBlackLevel();         // V
+    virtual int GetBlackLevelMin();      // V
+    virtual int GetBlackLevelMax();      // V
+    virtual int GetBlackLevelDefault();  // V
+    virtual int IsAuxModeSupported();
+    virtual int GetAuxMode(int *mode);
+    virtual int HasGainMode();
+    virtual int SetGainMode(int mode);
+    virtual int GetGainMode();
+    virtual int HasPeltier();
+    virtual int GetPeltier();
+    virtual int SetPeltier(int on);
+    virtual int HasTemperature();
+    virtual int GetTemperature(double *celsius);
+    virtual int SetTriggerEdge(int edge);
+    virtual int PrepareTrigger();
+    virtual int HasTriggerEdge();
+    virtual int IsGainStepSupported();
+    virtual int GetGainStepMin();      // C
+    virtual int GetGainStepMax();      // C
+    virtual int GetGainStepDefault();  // C
+    // These answer 1 without a sensor.
+    virtual int CanOutput8Bit();
+    virtual int CanOutput16Bit();
+    virtual int CanOutputColor();
+    virtual int HasFpgaControlBit();
+    virtual int SetFpgaControlBit();
+
+    // ---- Register and identity access (RegisterAccess.cpp) ----
+    virtual int WriteSensorRegister(unsigned address, unsigned value);
+    // The register value, with *ok = 1; on failure 0 and *ok left as it was.
+    virtual int ReadSensorRegister(unsigned address, int *ok);
+    virtual int WriteFpgaRegister(unsigned reg, unsigned value);
+    // The register byte, with *ok = 1; on failure 0 with *ok = 0. ok may be null.
+    virtual int ReadFpgaRegister(unsigned reg, int *ok);
+    // 16-bit register of any device on the camera's I2C bus (7-bit device number).
+    virtual int WriteI2cWord(unsigned device, unsigned reg, unsigned value);
+    virtual int ReadI2cWord(unsigned device, unsigned reg, unsigned *value);
+    // 1 once the sensor-bus busy bit (FPGA register 0x02 bit 1) is clear, 0 after ms or on
+    // a failed read.
+    virtual int WaitSensorBusFree(uint32_t ms);
+    virtual int WriteSromByte(unsigned address, unsigned value);
+    virtual int ReadSromByte(unsigned address, uint8_t *value);
+    virtual int WriteSromId(unsigned value);
+    virtual int ReadSromId(uint8_t *value);
+
+    // ---- State read by the session (and by tests) ----
+    float FrameRate() const { return frameRate.load(std::memory_order_relaxed); }
+    double TransferRate() const { return transferRate.load(std::memory_order_relaxed); }
+    int FrameBytes() const { return frameBytes; }
+    int BitMode() const { return bitMode; }
+    int TransferMode() const { return transferMode.load(std::memory_order_acquire); }
+    int TransferFailed() const { return transferFailed.load(std::memory_order_acquire); }
+    int CountedFrames() const { return countedFrames.load(std::memory_order_acquire); }
+    int LastFrameCounter() const { return lastFrameCounter.load(std::memory_order_acquire); }
+    uint32_t DataTimeout() const { return dataTimeout.load(std::memory_order_relaxed); }
+    int GeometryDirty() const { return geometryDirty; }
+    int TriggerModeValue() const { return triggerMode.load(std::memory_order_relaxed); }
+    bool TransferRunning() const { return running.load(std::memory_order_acquire) != 0; }
+    const FrameRing &Ring() const { return ring; }
+    const std::array<uint8_t, 64> &InfoBlock() const { return infoBlock; }
+    // Borrowed; null when absent.
+    controller::CKorCy3Cam *Controller() const { return controller.get(); }
+    sensors::CSensorBase *Sensor() const { return sensor.get(); }
+
+  protected:
+    // The clock mode a request becomes on this link: 2 only on a SuperSpeed link (or when the
+    // device cannot be asked), else 0.
+    int ClockModeForLink(int mode);
+
+  private:
+    // FPGA ready wait of InitializeDevice: 1 when the ready flag came.
+    int WaitFpgaReady();
+    // Pulses the FPGA reset line (register 0x82 bit 0) high for 50 ms.
+    void PulseFpgaReset();
+    int BytesPerPixel() const;
+    void OpenFrameEvent();
+    void CloseFrameEvent();
+    // Retry bookkeeping of TransferLoop after a failed header or data read: true when the
+    // thread must give up.
+    bool RecoverFromFailedRead(int &retries);
+    void PublishFrame(const uint8_t *header, uint32_t startTick);
+    // CopyFrame; *copiedIndex (when given) receives the ring entry it read.
+    int CopyFrameEntry(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA, int *tagB,
+                       int *tagC, int *tagD, bool first, int orientationFlag, int *copiedIndex);
+
+    std::unique_ptr<controller::CKorCy3Cam> controller;
+    std::array<uint8_t, 64> infoBlock{};  // bytes 24..25: firmware version word
+    // Destination of each frame's data transfer; transferBufferSize bytes.
+    std::unique_ptr<uint8_t[]> transferBuffer;
+    uint32_t transferBufferSize = 0;
+    std::atomic<int> transferMode{0};  // read by the acquisition thread
+    int productCode = -1;
+    int bitMode = 0;                   // 0: 8-bit frame data, 1: 16-bit
+    std::atomic<int> triggerMode{-1};  // read by the acquisition thread
+    // frameBuffers, frame numbers, tags, bufferCount, writeIndex, readMark.
+    FrameRing ring;
+    int frameBytes = 0;  // width x height x bytes per pixel
+    // Written by the acquisition thread.
+    std::atomic<int> transferFailed{0};
+    std::atomic<float> frameRate{0.0f};
+    std::atomic<double> transferRate{0.0};
+    std::atomic<int> lastFrameCounter{0};
+    // Auto-reset; signalled per completed frame. frameEventOpen stands for the event's
+    // existence: "closing" it signals it once (releasing a waiter) and "creating" it again
+    // clears a signal nobody took.
+    platform::Event frameEvent{platform::Event::ResetMode::Auto, false, "frame"};
+    std::atomic<bool> frameEventOpen{false};
+    int geometryDirty = 1;
+    std::unique_ptr<sensors::CSensorBase> sensor;
+    int openDeviceNumber = 0;
+    std::atomic<uint32_t> dataTimeout{5000};
+    std::atomic<int> countedFrames{0};
+    std::atomic<int> running{0};
+    // Signalled by the acquisition thread when it ends. One per device core, so cameras in
+    // one process (or in two) never take each other's signal.
+    platform::Event threadEndEvent{platform::Event::ResetMode::Auto, false, "thread end"};
+    FrameRateMeter frameRateMeter;  // acquisition thread only
+    // Declared last so that it is joined before anything it uses is destroyed.
+    platform::WorkerThread threadHandle;
+};
+
+}  // namespace korvix::core

@@ -1,0 +1,249 @@
+// Settings that the device core hands straight to the sensor driver.
+
+#include "core/KorvixU3T2Base.h"
+#include "sensors/SensorBase.h"
+
+namespace korvix::core {
+namespace {
+
+using sensors::CSensorBase;
+using IntGetter = int (CSensorBase::*)(int *);
+using FloatLimitGetter = double (CSensorBase::*)(double *);
+
+// "V": the value the sensor wrote into a local preset to 0, whatever it returned.
+int ValueOf(CSensorBase *sensor, IntGetter get) {
+    int value = 0;
+    if (sensor) (sensor->*get)(&value);
+    return value;
+}
+
+// "C": the same, but 0 when the sensor operation fails.
+int StrictValueOf(CSensorBase *sensor, IntGetter get) {
+    int value = 0;
+    if (!sensor || !(sensor->*get)(&value)) return 0;
+    return value;
+}
+
+// "F": fills the caller's double and returns the support flag.
+int FloatLimitOf(CSensorBase *sensor, FloatLimitGetter get, double *out) {
+    if (!sensor) return 0;
+    double scratch = 0.0;
+    return static_cast<int>((sensor->*get)(out ? out : &scratch));
+}
+
+}  // namespace
+
+int CKorvixU3T2Base::SetMirrorH(int on) {
+    return sensor ? sensor->SetMirrorH(on) : 0;
+}
+int CKorvixU3T2Base::SetMirrorV(int on) {
+    return sensor ? sensor->SetMirrorV(on) : 0;
+}
+int CKorvixU3T2Base::GetMirrorH() {
+    return StrictValueOf(sensor.get(), &CSensorBase::GetMirrorH);
+}
+int CKorvixU3T2Base::GetMirrorV() {
+    return StrictValueOf(sensor.get(), &CSensorBase::GetMirrorV);
+}
+int CKorvixU3T2Base::GetMirrorHDefault() {
+    return sensor ? sensor->GetMirrorHDefault() : 0;
+}
+int CKorvixU3T2Base::GetMirrorVDefault() {
+    return sensor ? sensor->GetMirrorVDefault() : 0;
+}
+int CKorvixU3T2Base::IsMirrorVSupported() {
+    return sensor ? sensor->IsMirrorVSupported() : 0;
+}
+int CKorvixU3T2Base::IsMirrorHSupported() {
+    return sensor ? sensor->IsMirrorHSupported() : 0;
+}
+int CKorvixU3T2Base::GetTriggerMode(int *mode) {
+    return sensor && mode ? sensor->GetTriggerMode(mode) : 0;
+}
+
+int CKorvixU3T2Base::GetWidthVariable() {
+    return sensor ? sensor->Params().widthVariable : 0;
+}
+int CKorvixU3T2Base::GetHeightVariable() {
+    return sensor ? sensor->Params().heightVariable : 0;
+}
+int CKorvixU3T2Base::GetSensorWidth() {
+    return sensor ? sensor->Params().sensorWidth : 0;
+}
+int CKorvixU3T2Base::GetSensorHeight() {
+    return sensor ? sensor->Params().sensorHeight : 0;
+}
+int CKorvixU3T2Base::GetDefaultWidth() {
+    return sensor ? sensor->Params().defaultWidth : 0;
+}
+int CKorvixU3T2Base::GetDefaultHeight() {
+    return sensor ? sensor->Params().defaultHeight : 0;
+}
+int CKorvixU3T2Base::GetDefaultX() {
+    return sensor ? sensor->Params().defaultX : 0;
+}
+int CKorvixU3T2Base::GetDefaultY() {
+    return sensor ? sensor->Params().defaultY : 0;
+}
+
+int CKorvixU3T2Base::SetGlobalGain(unsigned gain) {
+    return sensor ? sensor->SetGlobalGain(gain) : 0;
+}
+int CKorvixU3T2Base::GetGlobalGain() {
+    return ValueOf(sensor.get(), &CSensorBase::GetGlobalGain);
+}
+int CKorvixU3T2Base::GetGlobalGainMin() {
+    return ValueOf(sensor.get(), &CSensorBase::GetGlobalGainMin);
+}
+int CKorvixU3T2Base::GetGlobalGainMax() {
+    return ValueOf(sensor.get(), &CSensorBase::GetGlobalGainMax);
+}
+int CKorvixU3T2Base::GetGlobalGainDefault() {
+    return ValueOf(sensor.get(), &CSensorBase::GetGlobalGainDefault);
+}
+
+int CKorvixU3T2Base::GetExposureTime() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureTime);
+}
+int CKorvixU3T2Base::GetExposureTimeMin() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureTimeMin);
+}
+int CKorvixU3T2Base::GetExposureTimeMax() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureTimeMax);
+}
+int CKorvixU3T2Base::GetExposureTimeDefault() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureTimeDefault);
+}
+int CKorvixU3T2Base::SetExposureLines(unsigned lines) {
+    return sensor ? sensor->SetExposureLines(lines) : 0;
+}
+int CKorvixU3T2Base::GetExposureLines() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureLines);
+}
+int CKorvixU3T2Base::GetExposureLinesMin() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureLinesMin);
+}
+int CKorvixU3T2Base::GetExposureLinesMax() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureLinesMax);
+}
+int CKorvixU3T2Base::GetExposureLinesDefault() {
+    return ValueOf(sensor.get(), &CSensorBase::GetExposureLinesDefault);
+}
+
+int CKorvixU3T2Base::IsExposureTimeExSupported() {
+    return sensor ? sensor->IsExposureTimeExSupported() : 0;
+}
+int CKorvixU3T2Base::GetExposureTimeEx(double *seconds) {
+    return sensor && seconds ? sensor->GetExposureTimeEx(seconds) : 0;
+}
+int CKorvixU3T2Base::GetExposureTimeExMin(double *seconds) {
+    return FloatLimitOf(sensor.get(), &CSensorBase::GetExposureTimeExMin, seconds);
+}
+int CKorvixU3T2Base::GetExposureTimeExMax(double *seconds) {
+    return FloatLimitOf(sensor.get(), &CSensorBase::GetExposureTimeExMax, seconds);
+}
+int CKorvixU3T2Base::GetExposureTimeExDefault(double *seconds) {
+    return FloatLimitOf(sensor.get(), &CSensorBase::GetExposureTimeExDefault, seconds);
+}
+
+int CKorvixU3T2Base::GetChannelGainMin() {
+    return ValueOf(sensor.get(), &CSensorBase::GetChannelGainMin);
+}
+int CKorvixU3T2Base::GetChannelGainMax() {
+    return ValueOf(sensor.get(), &CSensorBase::GetChannelGainMax);
+}
+int CKorvixU3T2Base::GetChannelGainDefault() {
+    return ValueOf(sensor.get(), &CSensorBase::GetChannelGainDefault);
+}
+
+int CKorvixU3T2Base::IsBlackLevelSupported() {
+    return sensor ? sensor->IsBlackLevelSupported() : 0;
+}
+int CKorvixU3T2Base::SetBlackLevel(unsigned level) {
+    return sensor ? sensor->SetBlackLevel(level) : 0;
+}
+int CKorvixU3T2Base::GetBlackLevel() {
+    return ValueOf(sensor.get(), &CSensorBase::GetBlackLevel);
+}
+int CKorvixU3T2Base::GetBlackLevelMin() {
+    return ValueOf(sensor.get(), &CSensorBase::GetBlackLevelMin);
+}
+int CKorvixU3T2Base::GetBlackLevelMax() {
+    return ValueOf(sensor.get(), &CSensorBase::GetBlackLevelMax);
+}
+int CKorvixU3T2Base::GetBlackLevelDefault() {
+    return ValueOf(sensor.get(), &CSensorBase::GetBlackLevelDefault);
+}
+int CKorvixU3T2Base::IsAuxModeSupported() {
+    return sensor ? sensor->IsAuxModeSupported() : 0;
+}
+int CKorvixU3T2Base::GetAuxMode(int *mode) {
+    return sensor && mode ? sensor->GetAuxMode(mode) : 0;
+}
+
+int CKorvixU3T2Base::HasGainMode() {
+    return sensor ? sensor->HasGainMode() : 0;
+}
+int CKorvixU3T2Base::SetGainMode(int mode) {
+    return sensor ? sensor->SetGainMode(mode) : 0;
+}
+int CKorvixU3T2Base::GetGainMode() {
+    return sensor ? sensor->GetGainMode() : 0;
+}
+
+int CKorvixU3T2Base::HasPeltier() {
+    return sensor ? sensor->HasPeltier() : 0;
+}
+int CKorvixU3T2Base::GetPeltier() {
+    return sensor ? sensor->GetPeltier() : 0;
+}
+int CKorvixU3T2Base::SetPeltier(int on) {
+    return sensor ? sensor->SetPeltier(on) : 0;
+}
+int CKorvixU3T2Base::HasTemperature() {
+    return sensor ? sensor->HasTemperature() : 0;
+}
+int CKorvixU3T2Base::GetTemperature(double *celsius) {
+    return sensor && celsius ? sensor->GetTemperature(celsius) : 0;
+}
+
+int CKorvixU3T2Base::SetTriggerEdge(int edge) {
+    return sensor ? sensor->SetTriggerEdge(edge) : 0;
+}
+int CKorvixU3T2Base::PrepareTrigger() {
+    return sensor ? sensor->PrepareTrigger() : 0;
+}
+int CKorvixU3T2Base::HasTriggerEdge() {
+    return sensor ? sensor->HasTriggerEdge() : 0;
+}
+
+int CKorvixU3T2Base::IsGainStepSupported() {
+    return sensor ? sensor->IsGainStepSupported() : 0;
+}
+int CKorvixU3T2Base::GetGainStepMin() {
+    return StrictValueOf(sensor.get(), &CSensorBase::GetGainStepMin);
+}
+int CKorvixU3T2Base::GetGainStepMax() {
+    return StrictValueOf(sensor.get(), &CSensorBase::GetGainStepMax);
+}
+int CKorvixU3T2Base::GetGainStepDefault() {
+    return StrictValueOf(sensor.get(), &CSensorBase::GetGainStepDefault);
+}
+
+int CKorvixU3T2Base::CanOutput8Bit() {
+    return sensor ? sensor->CanOutput8Bit() : 1;
+}
+int CKorvixU3T2Base::CanOutput16Bit() {
+    return sensor ? sensor->CanOutput16Bit() : 1;
+}
+int CKorvixU3T2Base::CanOutputColor() {
+    return sensor ? sensor->CanOutputColor() : 1;
+}
+int CKorvixU3T2Base::HasFpgaControlBit() {
+    return sensor ? sensor->HasFpgaControlBit() : 1;
+}
+int CKorvixU3T2Base::SetFpgaControlBit() {
+    return sensor ? sensor->SetFpgaControlBit() : 1;
+}
+
+}  // namespace korvix::core
