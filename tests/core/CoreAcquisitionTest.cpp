@@ -39,7 +39,7 @@ TEST_F(CoreAcquisition, ContinuousTransferDeliversConsecutiveFrames) {
     std::vector<uint8_t> frame(core->FrameBytes());
     std::vector<int> numbers;
     for (int i = 0; i < 8; ++i) {
-        ASSERT_EQ(core->WaitFrame(5000), 3) << "frame " << i;
+        ASSERT_EQ(WaitNewFrame(*core), 3) << "frame " << i;
         int number = -1;
         core->GetFrameEx(frame.data(), &number, nullptr, nullptr, nullptr, nullptr, 1);
         numbers.push_back(number);
@@ -59,7 +59,7 @@ TEST_F(CoreAcquisition, FrameRateMatchesTheSimulatorsFramePeriod) {
     ASSERT_EQ(core->StartTransfer(0), 1);
     std::vector<uint8_t> frame(core->FrameBytes());
     for (int i = 0; i < 400 && core->FrameRate() == 0.0f; ++i) {
-        if (core->WaitFrame(1000) == 3) core->GetFrame(frame.data(), 1);
+        if (WaitNewFrame(*core) == 3) core->GetFrame(frame.data(), 1);
     }
     float rate = core->FrameRate();
     core->StopTransfer(0);
@@ -105,7 +105,7 @@ TEST_F(CoreAcquisition, FiveFailedReadsEndTheThreadAndWaitFrameReportsIt) {
     UseCameras("imx990");
     auto core = OpenCore(0x3260);
     ASSERT_EQ(core->StartTransfer(0), 1);
-    ASSERT_EQ(core->WaitFrame(5000), 3);
+    ASSERT_EQ(WaitNewFrame(*core), 3);
     sim::Simulator::Instance().Unplug(0);
     ASSERT_TRUE(WaitForThreadEnd(*core));
     EXPECT_EQ(core->TransferFailed(), 1);
@@ -226,9 +226,9 @@ TEST_F(CoreAcquisition, RestartingReplacesTheThread) {
     auto core = OpenCore(0x3260);
     for (int run = 0; run < 3; ++run) {
         ASSERT_EQ(core->StartTransfer(0), 1);
-        EXPECT_EQ(core->WaitFrame(5000), 3);
+        EXPECT_EQ(WaitNewFrame(*core), 3);
         ASSERT_EQ(core->StartTransfer(0), 1);  // a start while running stops the old thread
-        EXPECT_EQ(core->WaitFrame(5000), 3);
+        EXPECT_EQ(WaitNewFrame(*core), 3);
         core->StopTransfer(run % 2);
         EXPECT_EQ(core->WaitFrame(10), 2);
     }

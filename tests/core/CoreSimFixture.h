@@ -59,6 +59,15 @@ class CoreSimTest : public ::testing::Test {
         return core;
     }
 
+    // WaitFrame until it reports a new frame (3) or a failure (1). A 2 can also mean that the
+    // event was signalled for a frame the last copy already took, so it is waited past, up
+    // to `attempts` times.
+    static int WaitNewFrame(CKorvixU3T2Base &core, uint32_t ms = 5000, int attempts = 20) {
+        int result = 2;
+        for (int i = 0; i < attempts && result == 2; ++i) result = core.WaitFrame(ms);
+        return result;
+    }
+
     static sim::SimulatedCamera &Camera(size_t index = 0) {
         return *sim::Simulator::Instance().Camera(index);
     }

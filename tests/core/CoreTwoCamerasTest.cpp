@@ -23,8 +23,7 @@ TEST_F(CoreTwoCameras, StreamAtOnceWithoutInterfering) {
     auto collect = [](CKorvixU3T2Base &core, std::vector<uint8_t> &levels, int frames) {
         std::vector<uint8_t> frame(core.FrameBytes());
         while (static_cast<int>(levels.size()) < frames) {
-            int result = core.WaitFrame(5000);
-            if (result != 3) return;
+            if (WaitNewFrame(core) != 3) return;
             core.GetFrame(frame.data(), 1);
             auto [low, high] = std::minmax_element(frame.begin(), frame.end());
             levels.push_back(*low == *high ? *low : 0);
@@ -45,7 +44,7 @@ TEST_F(CoreTwoCameras, StreamAtOnceWithoutInterfering) {
     first->StopTransfer(1);
     EXPECT_FALSE(first->TransferRunning());
     EXPECT_TRUE(second->TransferRunning());
-    EXPECT_EQ(second->WaitFrame(5000), 3);
+    EXPECT_EQ(WaitNewFrame(*second), 3);
     second->StopTransfer(1);
 }
 
