@@ -83,6 +83,8 @@ int CKorvixU3T2Base::StartTransfer(int mode) {
     // The previous thread has ended or been stopped; join it before the next one may run.
     threadHandle.Join();
     threadEndEvent.Reset();
+    // A failure of the previous run must not answer the first WaitFrame of this one.
+    transferFailed.store(0, std::memory_order_release);
     running.store(1, std::memory_order_release);
     if (!threadHandle.Start([this] { TransferLoop(); }, platform::ThreadPriority::TimeCritical)) {
         running.store(0, std::memory_order_release);

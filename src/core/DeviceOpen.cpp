@@ -43,6 +43,8 @@ int CKorvixU3T2Base::Open(int deviceNumber) {
         return InitializeDevice();
     }
 
+    // The acquisition thread uses the sensor for its restart pulses: it must end first.
+    if (running.load(std::memory_order_acquire)) StopTransfer(1);
     sensor.reset();
     sensor = CreateSensor(productCode, controller.get());
     if (!sensor) return 0;
