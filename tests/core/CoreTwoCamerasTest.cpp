@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,28 @@ TEST_F(CoreTwoCameras, StreamAtOnceWithoutInterfering) {
     EXPECT_TRUE(second->TransferRunning());
     EXPECT_EQ(WaitNewFrame(*second), 3);
     second->StopTransfer(1);
+}
+
+// The end of one camera's acquisition thread is its own news: a second core restarting
+// its running transfer must not take the first core's thread-end signal for its own (it
+// would then wait for a thread that was never told to stop).
+TEST_F(CoreTwoCameras, ThreadEndOfOneCoreIsNotSeenByAnother) {
+    UseCameras("imx990,imx990");
+    auto first = OpenCore(0x3260, 0);
+    auto second = OpenCore(0x3260, 1);
+    ASSERT_EQ(second->StartTransfer(0), 1);
+    ASSERT_EQ(WaitNewFrame(*second), 3);
+    ASSERT_EQ(first->StartTransfer(1), 1);
+    for (int i = 0; i < 500 && first->TransferRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(first->TransferRunning());  // its thread ended and signalled its end
+
+    ASSERT_EQ(second->StartTransfer(0), 1);
+    EXPECT_TRUE(second->TransferRunning());
+    EXPECT_EQ(WaitNewFrame(*second), 3);
+    second->StopTransfer(1);
+    first->StopTransfer(1);
 }
 
 }  // namespace
