@@ -1,0 +1,228 @@
+#include "X11TestSupport.h"
+
+#include <X11/Xutil.h>
+#include <png.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace korvix::test {
+
+namespace {
+
+bool CanOpen(const std::string &name) {
+    Display *display = XOpenDisplay(name.c_str());
+    if (display == nullptr) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+// True when a server (perhaps one this process cannot see in /tmp) listens on the
+// display's abstract socket.
+bool AbstractSocketAnswers(int n) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = "/tmp/.X11-unix/X" + std::to_string(n);
+    std::memcpy(address.sun_path + 1, path.data(), path.size());  // leading 0: abstract name
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+    const bool answers = connect(fd, reinterpret_cast<sockaddr *>(&address), length) == 0;
+    close(fd);
+    return answers;
+}
+
+std::string FreeDisplayName() {
+    // Spread by process id, so parallel test processes rarely race for one number.
+    const int first = 200 + static_cast<int>(getpid() % 300);
+    for (int offset = 0; offset < 300; ++offset) {
+        const int n = 200 + (first - 200 + offset) % 300;
+        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (access(lock.c_str(), F_OK) != 0 && access(socket.c_str(), F_OK) != 0 &&
+            !AbstractSocketAnswers(n)) {
+            return ":" + std::to_string(n);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+XvfbServer::XvfbServer(int width, int height, const std::vector<std::string> &extraArguments) {
+    name_ = FreeDisplayName();
+    if (name_.empty()) return;
+    std::vector<std::string> arguments = {
+        "Xvfb", name_, "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
+        "-nolisten", "tcp",
+        // Without it the server resets whenever its last
+        // client leaves and refuses connections meanwhile.
+        "-noreset"};
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    std::vector<char *> argv;
+    for (std::string &argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execvp("Xvfb", argv.data());
+        _exit(127);
+    }
+    if (pid < 0) return;
+    pid_ = pid;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // Xvfb missing or refused to start
+            pid_ = -1;
+            return;
+        }
+        if (CanOpen(name_)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+}
+
+ScopedDisplay::ScopedDisplay(const std::optional<std::string> &value) {
+    if (const char *current = std::getenv("DISPLAY")) previous_ = current;
+    if (value) {
+        setenv("DISPLAY", value->c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+}
+
+ScopedDisplay::~ScopedDisplay() {
+    if (previous_) {
+        setenv("DISPLAY", previous_->c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+}
+
+Display *OpenTestDisplay() {
+    if (Display *display = XOpenDisplay(nullptr)) return display;
+    // One private server for the rest of the test process.
+    static std::unique_ptr<XvfbServer> server;
+    if (!server) server = std::make_unique<XvfbServer>(1920, 1200);
+    if (!server->Started()) return nullptr;
+    setenv("DISPLAY", server->Name().c_str(), 1);
+    return XOpenDisplay(nullptr);
+}
+
+TestConnection::TestConnection() : display(OpenTestDisplay()) {}
+
+TestConnection::~TestConnection() {
+    if (display != nullptr) XCloseDisplay(display);
+}
+
+Geometry GetGeometry(Display *display, Window window) {
+    Geometry geometry;
+    Window root = 0;
+    Window *children = nullptr;
+    unsigned count = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    XGetGeometry(display, window, &root, &geometry.x, &geometry.y, &geometry.width,
+                 &geometry.height, &border, &depth);
+    if (XQueryTree(display, window, &root, &geometry.parent, &children, &count) && children) {
+        XFree(children);
+    }
+    return geometry;
+}
+
+std::vector<uint32_t> ReadPixels(Display *display, Window window, int width, int height) {
+    XImage *image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) return {};
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    const Visual *visual = attributes.visual;
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = 0;
+        while (((mask >> shift) & 1) == 0) ++shift;
+        const unsigned long maximum = mask >> shift;
+        return static_cast<uint32_t>((((pixel & mask) >> shift) * 255 + maximum / 2) / maximum);
+    };
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                channel(pixel, visual->red_mask) << 16 | channel(pixel, visual->green_mask) << 8 |
+                channel(pixel, visual->blue_mask);
+        }
+    }
+    XDestroyImage(image);
+    return pixels;
+}
+
+bool WritePng(const std::filesystem::path &path, int width, int height,
+              const std::vector<uint32_t> &pixels) {
+    if (pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) return false;
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<png_byte> row(static_cast<size_t>(width) * 3);  // before setjmp: no C++ object
+    bool written = false;                                       // is made after it
+    if (png != nullptr && info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+                     8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t rgb = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                            static_cast<size_t>(x)];
+                row[static_cast<size_t>(x) * 3] = static_cast<png_byte>(rgb >> 16);
+                row[static_cast<size_t>(x) * 3 + 1] = static_cast<png_byte>(rgb >> 8);
+                row[static_cast<size_t>(x) * 3 + 2] = static_cast<png_byte>(rgb);
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+        written = true;
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && written;
+}
+
+std::string ClassHintOf(Display *display, Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint)) return {};
+    std::string text = std::string(hint.res_name) + "/" + hint.res_class;
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return text;
+}
+
+std::string TitleOf(Display *display, Window window) {
+    char *name = nullptr;
+    if (!XFetchName(display, window, &name) || name == nullptr) return {};
+    std::string title = name;
+    XFree(name);
+    return title;
+}
+
+}  // namespace korvix::test

@@ -1,0 +1,510 @@
+#include "session/preview/PreviewWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "X11TestSupport.h"
+
+namespace korvix::session {
+namespace {
+
+using imaging::FrameImage;
+using test::ScopedDisplay;
+using test::TestConnection;
+
+// The six images of a session, as the workers hand them to the preview.
+struct SessionImages {
+    FrameImage rawImage8, rawImage16, rgbImage24, rgbImage32, rgbImage48, rgbImage64;
+    PreviewSources Sources() {
+        return {rawImage8, rawImage16, rgbImage24, rgbImage32, rgbImage48, rgbImage64};
+    }
+};
+
+// A colour that differs in every row and column, so a flip or a shift shows.
+uint32_t PatternColor(int x, int y) {
+    const auto red = static_cast<uint32_t>((x * 7 + y) & 0xFF);
+    const auto green = static_cast<uint32_t>((y * 5 + 3) & 0xFF);
+    const auto blue = static_cast<uint32_t>((x * y + 11) & 0xFF);
+    return red << 16 | green << 8 | blue;
+}
+uint8_t PatternGray(int x, int y) {
+    return static_cast<uint8_t>((x * 3 + y * 17) & 0xFF);
+}
+uint32_t Gray(uint8_t level) {
+    return uint32_t{level} * 0x010101u;
+}
+
+void FillGray(FrameImage &image, int width, int height) {
+    ASSERT_EQ(image.Create(width, height, 8), 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) image.Bits()[y * image.Pitch() + x] = PatternGray(x, y);
+    }
+}
+
+void FillColor(FrameImage &image, int width, int height) {
+    ASSERT_EQ(image.Create(width, height, 24), 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t *pixel = image.Bits() + y * image.Pitch() + x * 3;
+            const uint32_t rgb = PatternColor(x, y);
+            pixel[0] = static_cast<uint8_t>(rgb);
+            pixel[1] = static_cast<uint8_t>(rgb >> 8);
+            pixel[2] = static_cast<uint8_t>(rgb >> 16);
+        }
+    }
+}
+
+// What the screen shows at (j, i) of a width x height client area for a source of
+// sourceWidth x sourceHeight: nearest neighbour with 32-bit float ratios, the rows of
+// the scaled image reversed into a bottom-up bitmap.
+void ScaledSourcePixel(int j, int i, int width, int height, int sourceWidth, int sourceHeight,
+                       int &sourceX, int &sourceY) {
+    const float ratioX = static_cast<float>(sourceWidth) / static_cast<float>(width);
+    const float ratioY = static_cast<float>(sourceHeight) / static_cast<float>(height);
+    sourceX = std::min(static_cast<int>(static_cast<float>(j) * ratioX), sourceWidth - 1);
+    const int memoryRow = height - 1 - i;
+    sourceY = sourceHeight - 1 -
+              std::min(static_cast<int>(static_cast<float>(memoryRow) * ratioY), sourceHeight - 1);
+}
+
+// "VideoRenderer_" followed by two groups of 8 lower-case hex digits joined by '_'.
+bool IsRendererClassName(const std::string &name) {
+    const std::string prefix = "VideoRenderer_";
+    if (name.size() != prefix.size() + 17 || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        const bool separator = i == prefix.size() + 8;
+        if (separator ? c != '_' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(SessionPreviewWindow, WantedFollowsParentAndRectangle) {
+    PreviewWindow preview(nullptr);
+    EXPECT_TRUE(preview.IsWanted());  // defaults: no parent, 0, 0, 1280, 1024
+    EXPECT_EQ(preview.PreviewRect().right, 1280);
+    EXPECT_EQ(preview.PreviewRect().bottom, 1024);
+    preview.SetPreviewWindow(nullptr, 0, 0, 0, 0);
+    EXPECT_FALSE(preview.IsWanted());
+    preview.SetPreviewWindow(nullptr, 0, 0, 0, 1);
+    EXPECT_TRUE(preview.IsWanted());
+    preview.SetPreviewWindow(platform::WindowHandleFromId(0x400001), 0, 0, 0, 0);
+    EXPECT_TRUE(preview.IsWanted());
+    EXPECT_EQ(preview.ParentWindow(), platform::WindowHandleFromId(0x400001));
+}
+
+TEST(SessionPreviewWindow, ClientSizeFollowsSubSampling) {
+    const std::vector<std::pair<int, int>> divisors = {{0, 1},  {1, 2}, {17, 2}, {2, 4},
+                                                       {18, 4}, {3, 8}, {19, 8}, {16, 1}};
+    for (const auto &[mode, divisor] : divisors) {
+        int32_t width = 0;
+        int32_t height = 0;
+        PreviewWindow::PreviewClientSize(1280, 1024, mode, width, height);
+        EXPECT_EQ(width, 1280 / divisor) << "mode " << mode;
+        EXPECT_EQ(height, 1024 / divisor) << "mode " << mode;
+    }
+}
+
+TEST(SessionPreviewWindow, NoDisplayFailsCleanly) {
+    for (const std::optional<std::string> &display :
+         {std::optional<std::string>(), std::optional<std::string>(":5999")}) {
+        ScopedDisplay scoped(display);
+        PreviewWindow preview(&display);
+        EXPECT_EQ(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
+        EXPECT_EQ(preview.Window(), nullptr);
+        EXPECT_TRUE(preview.WindowClassName().empty());  // nothing stays registered
+        EXPECT_FALSE(preview.GetDC());
+        SessionImages images;
+        FillGray(images.rawImage8, 4, 4);
+        EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
+    }
+}
+
+class SessionPreviewWindowX11 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (connection.display == nullptr) GTEST_SKIP() << "no X display reachable";
+    }
+
+    // A mapped window of the "application", parent of child previews.
+    ::Window MakeParent(unsigned width = 640, unsigned height = 480) {
+        const ::Window parent =
+            XCreateSimpleWindow(connection.display, DefaultRootWindow(connection.display), 0, 0,
+                                width, height, 0, 0, 0);
+        XMapWindow(connection.display, parent);
+        XSync(connection.display, False);
+        return parent;
+    }
+
+    // A child preview of width x height at (0, 0) of a new parent, ready to draw.
+    void MakeChild(PreviewWindow &preview, int width, int height) {
+        preview.SetPreviewWindow(platform::WindowHandleFromId(MakeParent()), 0, 0, width, height);
+        ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
+        ASSERT_TRUE(preview.GetDC());
+    }
+
+    std::vector<uint32_t> Screen(const PreviewWindow &preview, int width, int height) {
+        return test::ReadPixels(connection.display, IdOf(preview), width, height);
+    }
+
+    static ::Window IdOf(const PreviewWindow &preview) {
+        return static_cast<::Window>(platform::WindowIdFromHandle(preview.Window()));
+    }
+
+    TestConnection connection;
+};
+
+TEST_F(SessionPreviewWindowX11, DefaultTopLevelIsCentredWithTheCaptureSize) {
+    const int screenWidth = DisplayWidth(connection.display, DefaultScreen(connection.display));
+    const int screenHeight = DisplayHeight(connection.display, DefaultScreen(connection.display));
+    for (const auto &[subSample, width, height] :
+         std::vector<std::tuple<int, int, int>>{{0, 1280, 1024}, {1, 640, 512}}) {
+        PreviewWindow preview(this);
+        ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, subSample), nullptr);
+        const test::Geometry geometry = test::GetGeometry(connection.display, IdOf(preview));
+        EXPECT_EQ(geometry.width, static_cast<unsigned>(width));
+        EXPECT_EQ(geometry.height, static_cast<unsigned>(height));
+        EXPECT_EQ(geometry.x, std::max(0, (screenWidth - width) / 2));
+        EXPECT_EQ(geometry.y, std::max(0, (screenHeight - height) / 2));
+        EXPECT_EQ(geometry.parent, DefaultRootWindow(connection.display));
+        EXPECT_EQ(test::TitleOf(connection.display, IdOf(preview)), "Active Window");
+        EXPECT_EQ(test::ClassHintOf(connection.display, IdOf(preview)),
+                  preview.WindowClassName() + "/" + preview.WindowClassName());
+    }
+}
+
+TEST_F(SessionPreviewWindowX11, TopLevelStaysAtTheOriginOfASmallerScreen) {
+    test::XvfbServer small(800, 600);
+    if (!small.Started()) GTEST_SKIP() << "Xvfb is not available";
+    ScopedDisplay display(small.Name());
+    PreviewWindow preview(this);
+    ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
+    Display *own = XOpenDisplay(small.Name().c_str());
+    ASSERT_NE(own, nullptr);
+    const test::Geometry geometry = test::GetGeometry(own, IdOf(preview));
+    XCloseDisplay(own);
+    EXPECT_EQ(geometry.x, 0);
+    EXPECT_EQ(geometry.y, 0);
+    EXPECT_EQ(geometry.width, 1280u);
+    EXPECT_EQ(geometry.height, 1024u);
+}
+
+TEST_F(SessionPreviewWindowX11, ChildSitsAtTheRectangleOfItsParent) {
+    const ::Window parent = MakeParent();
+    PreviewWindow preview(this);
+    preview.SetPreviewWindow(platform::WindowHandleFromId(parent), 10, 20, 320, 240);
+    ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
+    const test::Geometry geometry = test::GetGeometry(connection.display, IdOf(preview));
+    EXPECT_EQ(geometry.parent, parent);
+    EXPECT_EQ(geometry.x, 10);
+    EXPECT_EQ(geometry.y, 20);
+    EXPECT_EQ(geometry.width, 320u);
+    EXPECT_EQ(geometry.height, 240u);
+    EXPECT_EQ(test::TitleOf(connection.display, IdOf(preview)), "ActiveMovie Window");
+
+    // Created again without removal: the same window.
+    const platform::WindowHandle first = preview.Window();
+    EXPECT_EQ(preview.CreatePreviewWindow(1280, 1024, 0), first);
+}
+
+TEST_F(SessionPreviewWindowX11, EachWindowHasAClassOfItsOwn) {
+    int ownerA = 0;
+    int ownerB = 0;
+    PreviewWindow first(&ownerA);
+    PreviewWindow second(&ownerB);
+    ASSERT_NE(first.CreatePreviewWindow(64, 48, 0), nullptr);
+    ASSERT_NE(second.CreatePreviewWindow(64, 48, 0), nullptr);
+    EXPECT_TRUE(IsRendererClassName(first.WindowClassName())) << first.WindowClassName();
+    EXPECT_TRUE(IsRendererClassName(second.WindowClassName())) << second.WindowClassName();
+    EXPECT_NE(first.WindowClassName(), second.WindowClassName());
+    char address[16];
+    std::snprintf(address, sizeof address, "%08x",
+                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&ownerA)));
+    EXPECT_EQ(first.WindowClassName().substr(14, 8), address);
+
+    const std::string name = first.WindowClassName();
+    EXPECT_TRUE(platform::IsWindowClassRegistered(name));
+    first.DestroyPreviewWindow();
+    EXPECT_EQ(first.Window(), nullptr);
+    EXPECT_TRUE(platform::IsWindowClassRegistered(name));  // until the acquisition has stopped
+    first.UnregisterWindowClass();
+    EXPECT_FALSE(platform::IsWindowClassRegistered(name));
+    EXPECT_TRUE(first.WindowClassName().empty());
+}
+
+TEST_F(SessionPreviewWindowX11, EqualSizesAreDrawnOneToOneTheRightWayUp) {
+    constexpr int kWidth = 96;
+    constexpr int kHeight = 64;
+    PreviewWindow preview(this);
+    MakeChild(preview, kWidth, kHeight);
+    SessionImages images;
+    FillGray(images.rawImage8, kWidth, kHeight);
+    FillColor(images.rgbImage24, kWidth, kHeight);
+
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 0));
+    std::vector<uint32_t> expected;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) expected.push_back(Gray(PatternGray(x, y)));
+    }
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), expected);
+
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 2));
+    expected.clear();
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) expected.push_back(PatternColor(x, y));
+    }
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), expected);
+}
+
+TEST_F(SessionPreviewWindowX11, OtherSizesAreScaledTheRightWayUp) {
+    constexpr int kWidth = 150;
+    constexpr int kHeight = 100;
+    PreviewWindow preview(this);
+    MakeChild(preview, kWidth, kHeight);
+    for (const auto &[sourceWidth, sourceHeight] :
+         std::vector<std::pair<int, int>>{{75, 50}, {61, 43}, {320, 240}}) {
+        SessionImages images;
+        FillGray(images.rawImage8, sourceWidth, sourceHeight);
+        FillColor(images.rgbImage24, sourceWidth, sourceHeight);
+        std::vector<uint32_t> expectedGray;
+        std::vector<uint32_t> expectedColor;
+        for (int i = 0; i < kHeight; ++i) {
+            for (int j = 0; j < kWidth; ++j) {
+                int x = 0;
+                int y = 0;
+                ScaledSourcePixel(j, i, kWidth, kHeight, sourceWidth, sourceHeight, x, y);
+                expectedGray.push_back(Gray(PatternGray(x, y)));
+                expectedColor.push_back(PatternColor(x, y));
+            }
+        }
+        ASSERT_TRUE(preview.DrawFrame(images.Sources(), 0));
+        EXPECT_EQ(Screen(preview, kWidth, kHeight), expectedGray) << sourceWidth;
+        ASSERT_TRUE(preview.DrawFrame(images.Sources(), 2));
+        EXPECT_EQ(Screen(preview, kWidth, kHeight), expectedColor) << sourceWidth;
+    }
+}
+
+TEST_F(SessionPreviewWindowX11, DeepImagesAreReducedBeforeDrawing) {
+    constexpr int kWidth = 40;
+    constexpr int kHeight = 30;
+    PreviewWindow preview(this);
+    MakeChild(preview, kWidth, kHeight);
+    SessionImages images;
+    ASSERT_EQ(images.rawImage8.Create(kWidth, kHeight, 8), 1);
+    ASSERT_EQ(images.rgbImage24.Create(kWidth, kHeight, 24), 1);
+    ASSERT_EQ(images.rawImage16.Create(kWidth, kHeight, 16), 1);
+    ASSERT_EQ(images.rgbImage32.Create(kWidth, kHeight, 32), 1);
+    ASSERT_EQ(images.rgbImage48.Create(kWidth, kHeight, 48), 1);
+    ASSERT_EQ(images.rgbImage64.Create(kWidth, kHeight, 64), 1);
+    std::vector<uint32_t> gray16;
+    std::vector<uint32_t> color32;
+    std::vector<uint32_t> color48;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const auto word = static_cast<uint16_t>((x * 1500 + y * 700) & 0xFFFF);
+            uint8_t *sample = images.rawImage16.Bits() + y * images.rawImage16.Pitch() + x * 2;
+            sample[0] = static_cast<uint8_t>(word);
+            sample[1] = static_cast<uint8_t>(word >> 8);
+            gray16.push_back(Gray(static_cast<uint8_t>(word >> 8)));
+
+            const uint32_t rgb = PatternColor(x, y);
+            uint8_t *pixel32 = images.rgbImage32.Bits() + y * images.rgbImage32.Pitch() + x * 4;
+            pixel32[0] = static_cast<uint8_t>(rgb);
+            pixel32[1] = static_cast<uint8_t>(rgb >> 8);
+            pixel32[2] = static_cast<uint8_t>(rgb >> 16);
+            pixel32[3] = 0x5A;
+            color32.push_back(rgb);
+
+            // 12-bit samples in 16-bit words: shown as (v >> 4) & 0xFF.
+            for (FrameImage *deep : {&images.rgbImage48, &images.rgbImage64}) {
+                uint8_t *pixel = deep->Bits() + y * deep->Pitch() + x * deep->BytesPerPixel();
+                const uint16_t words[3] = {static_cast<uint16_t>((rgb & 0xFF) << 4 | 0xF),
+                                           static_cast<uint16_t>((rgb >> 8 & 0xFF) << 4),
+                                           static_cast<uint16_t>((rgb >> 16 & 0xFF) << 4 | 0x7)};
+                for (int c = 0; c < 3; ++c) {
+                    pixel[c * 2] = static_cast<uint8_t>(words[c]);
+                    pixel[c * 2 + 1] = static_cast<uint8_t>(words[c] >> 8);
+                }
+            }
+            color48.push_back(rgb);
+        }
+    }
+    // The 16-bit mode always goes the scaling way, also at equal size; it shows the same.
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 1));
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), gray16);
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 3));
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), color32);
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 4));
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), color48);
+    std::fill_n(images.rgbImage24.Bits(), images.rgbImage24.SizeBytes(), 0);
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 5));
+    EXPECT_EQ(Screen(preview, kWidth, kHeight), color48);
+
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), 6));
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), -1));
+}
+
+// A window scaled to 8 bits for one acquisition and to 24 bits for the next one keeps
+// its client size; the display image must follow the depth, not only the size.
+TEST_F(SessionPreviewWindowX11, DisplayImageFollowsAColourModeChange) {
+    PreviewWindow preview(this);
+    MakeChild(preview, 20, 10);
+    SessionImages images;
+    FillGray(images.rawImage8, 40, 20);
+    FillColor(images.rgbImage24, 40, 20);
+    ASSERT_TRUE(preview.PrepareDisplayImage(0));
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 0));
+    ASSERT_TRUE(preview.PrepareDisplayImage(2));
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 2));
+    std::vector<uint32_t> expected;
+    for (int i = 0; i < 10; ++i) {
+        for (int j = 0; j < 20; ++j) {
+            int x = 0;
+            int y = 0;
+            ScaledSourcePixel(j, i, 20, 10, 40, 20, x, y);
+            expected.push_back(PatternColor(x, y));
+        }
+    }
+    EXPECT_EQ(Screen(preview, 20, 10), expected);
+}
+
+TEST_F(SessionPreviewWindowX11, HiddenOrEmptyWindowsAreNotDrawnInto) {
+    PreviewWindow preview(this);
+    const ::Window parent = MakeParent();
+    preview.SetPreviewWindow(platform::WindowHandleFromId(parent), 0, 0, 32, 16);
+    ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
+    SessionImages images;
+    FillGray(images.rawImage8, 32, 16);
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));  // no drawing context yet
+    ASSERT_TRUE(preview.GetDC());
+    EXPECT_TRUE(preview.DrawFrame(images.Sources(), 0));
+
+    XUnmapWindow(connection.display, parent);  // the child is no longer viewable
+    XSync(connection.display, False);
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
+    XMapWindow(connection.display, parent);
+    XSync(connection.display, False);
+    EXPECT_TRUE(preview.DrawFrame(images.Sources(), 0));
+
+    XUnmapWindow(connection.display, IdOf(preview));
+    XSync(connection.display, False);
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
+
+    // An empty image draws nothing either.
+    XMapWindow(connection.display, IdOf(preview));
+    XSync(connection.display, False);
+    SessionImages empty;
+    EXPECT_FALSE(preview.DrawFrame(empty.Sources(), 0));
+
+    // A child with an empty rectangle exists but is never shown or drawn into.
+    PreviewWindow flat(&images);
+    flat.SetPreviewWindow(platform::WindowHandleFromId(parent), 5, 5, 0, 40);
+    ASSERT_NE(flat.CreatePreviewWindow(1280, 1024, 0), nullptr);
+    ASSERT_TRUE(flat.GetDC());
+    EXPECT_FALSE(flat.DrawFrame(images.Sources(), 0));
+}
+
+TEST_F(SessionPreviewWindowX11, ClosedOrOrphanedWindowsStopDrawing) {
+    SessionImages images;
+    FillColor(images.rgbImage24, 64, 48);
+
+    // The user closes a top-level preview: the window manager's request hides it.
+    PreviewWindow topLevel(this);
+    ASSERT_NE(topLevel.CreatePreviewWindow(64, 48, 0), nullptr);
+    ASSERT_TRUE(topLevel.GetDC());
+    EXPECT_TRUE(topLevel.DrawFrame(images.Sources(), 2));
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = IdOf(topLevel);
+    close.xclient.message_type = XInternAtom(connection.display, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(connection.display, "WM_DELETE_WINDOW", False));
+    XSendEvent(connection.display, IdOf(topLevel), False, NoEventMask, &close);
+    XSync(connection.display, False);
+    EXPECT_FALSE(topLevel.DrawFrame(images.Sources(), 2));
+    EXPECT_NE(topLevel.Window(), nullptr);  // the session keeps its handle
+
+    // The application destroys the parent of a child preview.
+    const ::Window parent = MakeParent();
+    PreviewWindow child(&images);
+    child.SetPreviewWindow(platform::WindowHandleFromId(parent), 0, 0, 64, 48);
+    ASSERT_NE(child.CreatePreviewWindow(1280, 1024, 0), nullptr);
+    ASSERT_TRUE(child.GetDC());
+    EXPECT_TRUE(child.DrawFrame(images.Sources(), 2));
+    XDestroyWindow(connection.display, parent);
+    XSync(connection.display, False);
+    EXPECT_FALSE(child.DrawFrame(images.Sources(), 2));
+    child.DestroyPreviewWindow();  // harmless although the window is already gone
+}
+
+TEST_F(SessionPreviewWindowX11, RemovalWhileAWorkerDrawsIsSafe) {
+    PreviewWindow preview(this);
+    MakeChild(preview, 64, 48);
+    SessionImages images;
+    FillColor(images.rgbImage24, 128, 96);
+    std::atomic<int> drawn{0};
+    std::atomic<bool> running{true};
+    std::thread worker([&] {
+        // Each frame gets fresh images, as the acquisition worker's would.
+        while (running.load()) {
+            if (preview.DrawFrame(images.Sources(), 2)) drawn.fetch_add(1);
+        }
+    });
+    while (drawn.load() < 3) std::this_thread::yield();
+    preview.DestroyPreviewWindow();
+    preview.UnregisterWindowClass();
+    const int atRemoval = drawn.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    running.store(false);
+    worker.join();
+    EXPECT_LE(drawn.load(), atRemoval + 1);  // at most the frame in flight at removal
+    EXPECT_FALSE(preview.DrawFrame(images.Sources(), 2));
+}
+
+// Draws a test card scaled into a preview window and saves what the server shows as a
+// PNG beside the tests, for a person to look at: colour bars in the top half, a gray
+// ramp below, a white bar along the top edge and a red square at the top left.
+TEST_F(SessionPreviewWindowX11, ScreenshotOfATestCard) {
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 240;
+    PreviewWindow preview(this);
+    MakeChild(preview, kWidth, kHeight);
+    SessionImages images;
+    ASSERT_EQ(images.rgbImage24.Create(640, 480, 24), 1);
+    const uint32_t bars[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00,
+                              0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            uint32_t rgb = y < 240 ? bars[x / 80] : Gray(static_cast<uint8_t>(x * 255 / 639));
+            if (y < 16) rgb = 0xFFFFFF;
+            if (x >= 32 && x < 96 && y >= 32 && y < 96) rgb = 0xFF0000;
+            uint8_t *pixel = images.rgbImage24.Bits() + y * images.rgbImage24.Pitch() + x * 3;
+            pixel[0] = static_cast<uint8_t>(rgb);
+            pixel[1] = static_cast<uint8_t>(rgb >> 8);
+            pixel[2] = static_cast<uint8_t>(rgb >> 16);
+        }
+    }
+    ASSERT_TRUE(preview.DrawFrame(images.Sources(), 2));
+    const std::vector<uint32_t> screen = Screen(preview, kWidth, kHeight);
+    ASSERT_EQ(screen.size(), static_cast<size_t>(kWidth * kHeight));
+    EXPECT_EQ(screen[2 * kWidth + 200], 0xFFFFFFu);                       // white top edge
+    EXPECT_EQ(screen[30 * kWidth + 30], 0xFF0000u);                       // red square, top left
+    EXPECT_EQ(screen[100 * kWidth + 45], 0xFFFF00u);                      // second bar
+    EXPECT_EQ(screen[230 * kWidth + 0], 0x000000u);                       // ramp starts black
+    EXPECT_EQ(screen[230 * kWidth + kWidth - 1], Gray(638 * 255 / 639));  // nearly white
+    const std::filesystem::path path =
+        std::filesystem::path(KORVIX_TEST_OUTPUT_DIR) / "preview_window_test_card.png";
+    EXPECT_TRUE(test::WritePng(path, kWidth, kHeight, screen)) << path;
+}
+
+}  // namespace
+}  // namespace korvix::session
