@@ -1,6 +1,7 @@
 #include "imaging/Demosaic.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "imaging/BayerSites.h"
 #include "imaging/PixelRows.h"
@@ -60,6 +61,21 @@ inline Sample Weighted(int32_t weightedSum, int32_t gain) {
                                                    : static_cast<Sample>(product >> 11);
 }
 
+// Weighted() for the row kernel. For 8-bit samples it stays in 16-bit lanes:
+// (W x k) >> 11 = ((16 W) x (2 k)) >> 16 exactly, with 16 W < 2^16 and 2 k <= 1024, and a
+// result of 256 or more is the product limit of 2^19 reached.
+template <typename Sample>
+inline Sample WeightedRow(int32_t weightedSum, int32_t gain) {
+    if constexpr (sizeof(Sample) == 1) {
+        const auto high = static_cast<uint16_t>((uint32_t{static_cast<uint16_t>(weightedSum << 4)} *
+                                                 static_cast<uint16_t>(gain << 1)) >>
+                                                16);
+        return static_cast<Sample>(std::min<uint16_t>(high, 255));
+    } else {
+        return Weighted<Sample>(weightedSum, gain);
+    }
+}
+
 // One output pixel. tap(dx, dy) reads the raw sample at (x + dx, y + dy). RedColumn and
 // RedRow place the red sample of the cell (CellPhase).
 template <int RedColumn, int RedRow, typename Sample, typename Tap>
@@ -96,39 +112,6 @@ inline void WithPhase(CellPhase phase, Body body) {
     }
 }
 
-template <typename Sample, int OutStride>
-void InterpolateInner(const ConversionArea &area, const DemosaicParams &params) {
-    const int64_t width = area.Width();
-    const int64_t height = area.Height();
-    if (width <= 4 || height <= 4) return;
-    const Gains<Sample> gains = GainsOf<Sample>(params);
-    for (int64_t y = 2; y <= height - 3; ++y) {
-        const Sample *rows[4];
-        for (int k = 0; k < 4; ++k) {
-            rows[k] = reinterpret_cast<const Sample *>(area.SourceRow(y - 2 + k));
-        }
-        auto *out = reinterpret_cast<Sample *>(area.DestinationRow(y));
-        const int rowParity = static_cast<int>(y & 1);
-        // Columns alternate between two phases; x = 2 is even.
-        const CellPhase evenPhase = PhaseOf(params.bayerMode, 0, rowParity);
-        const CellPhase oddPhase = PhaseOf(params.bayerMode, 1, rowParity);
-        WithPhase(evenPhase, [&]<int EvenColumn, int Row>() {
-            WithPhase(oddPhase, [&]<int OddColumn, int>() {
-                int64_t x = 2;
-                const auto pixel = [&]<int RedColumn>(int64_t column) {
-                    const auto tap = [&](int dx, int dy) { return rows[dy + 2][column + dx]; };
-                    InterpolatePixel<RedColumn, Row>(out + column * OutStride, tap, gains);
-                };
-                for (; x + 1 <= width - 3; x += 2) {
-                    pixel.template operator()<EvenColumn>(x);
-                    pixel.template operator()<OddColumn>(x + 1);
-                }
-                if (x <= width - 3) pixel.template operator()<EvenColumn>(x);
-            });
-        });
-    }
-}
-
 // Index of a tap at `index` on an axis of `count` samples: outside taps are read four
 // samples further inside, which keeps the mosaic site. Frames narrower than four have
 // no such sample; there the nearest in-range sample of the same parity is taken.
@@ -142,6 +125,120 @@ inline int64_t ReflectTap(int64_t index, int64_t count) {
     const int64_t parity = index & 1;
     const int64_t last = ((count - 1) & 1) == parity ? count - 1 : count - 2;
     return std::max<int64_t>(last, 0);
+}
+
+// One output row of the inner pass, x = xBegin .. xEnd - 1 (xBegin even). The four raw
+// rows y - 2 .. y + 1 point at column 0 of the rectangle.
+//
+// The 9-3-3-1 weighting is separable: with V(c) = 3 P(c, b) + P(c, b2) (the two raw rows
+// of the colour, nearer one first), W = 3 V(x + a) + V(x + a2). A colour whose samples lie
+// in row y (and y - 2) uses V1 = 3 C + A, the other colour V2 = 3 B + D; a colour whose
+// column parity is that of x uses 3 V(x) + V(x - 2), the other 3 V(x - 1) + V(x + 1).
+// The row is worked in chunks whose V values sit in small stack arrays, every step a plain
+// loop over samples, so the compiler vectorises it.
+template <typename Sample, int OutStride>
+struct InnerRow {
+    const Sample *a, *b, *c, *d;  // rows y - 2, y - 1, y, y + 1
+    Sample *out;                  // output row y, column 0
+    int64_t xBegin, xEnd;
+    int redColumnParity;
+    bool redInRowY;
+    int32_t redGain, blueGain;
+};
+
+template <typename Sample, int OutStride>
+[[gnu::always_inline]] inline void InterpolateInnerRow(const InnerRow<Sample, OutStride> &row) {
+    // 16 x 255 fits int16; 16 x 65535 needs int32.
+    using Sum = std::conditional_t<sizeof(Sample) == 1, int16_t, int32_t>;
+    constexpr int64_t kChunk = 256;
+    // Local copies: stores through a byte pointer could otherwise alias the record's fields
+    // and force a reload per pixel.
+    const Sample *const a = row.a, *const b = row.b, *const c = row.c, *const d = row.d;
+    Sample *const __restrict outRow = row.out;
+    const int64_t xEnd = row.xEnd;
+    const int redColumnParity = row.redColumnParity;
+    const bool redInRowY = row.redInRowY;
+    const int32_t redGain = row.redGain, blueGain = row.blueGain;
+    Sum v1[kChunk + 3], v2[kChunk + 3];
+    for (int64_t x0 = row.xBegin; x0 < xEnd; x0 += kChunk) {
+        const int64_t count = std::min(kChunk, xEnd - x0);
+        // V for columns x0 - 2 .. x0 + count, stored from index 0.
+        for (int64_t j = 0; j < count + 3; ++j) {
+            const int64_t column = x0 - 2 + j;
+            v1[j] = static_cast<Sum>(3 * c[column] + a[column]);
+            v2[j] = static_cast<Sum>(3 * b[column] + d[column]);
+        }
+        const Sum *vRed = redInRowY ? v1 : v2;
+        const Sum *vBlue = redInRowY ? v2 : v1;
+        Sample *const __restrict out = outRow + x0 * OutStride;
+        const Sample *const bx = b + x0, *const cx = c + x0;
+        for (int64_t j = 0; j < count; ++j) {
+            // Column x0 + j has red's parity: red takes the "same" form, blue the "other".
+            const bool redColumn = (j & 1) == redColumnParity;
+            const Sum redSame = static_cast<Sum>(3 * vRed[j + 2] + vRed[j]);
+            const Sum redOther = static_cast<Sum>(3 * vRed[j + 1] + vRed[j + 3]);
+            const Sum blueSame = static_cast<Sum>(3 * vBlue[j + 2] + vBlue[j]);
+            const Sum blueOther = static_cast<Sum>(3 * vBlue[j + 1] + vBlue[j + 3]);
+            const Sum red = redColumn ? redSame : redOther;
+            const Sum blue = redColumn ? blueOther : blueSame;
+            // Greens on the main diagonal exactly when red is off it (red at (-1,0) or (0,-1)).
+            const Sum mainDiagonal = static_cast<Sum>(bx[j - 1] + cx[j]);
+            const Sum antiDiagonal = static_cast<Sum>(bx[j] + cx[j - 1]);
+            const Sum green = redColumn != redInRowY ? mainDiagonal : antiDiagonal;
+            out[j * OutStride + 0] = WeightedRow<Sample>(blue, blueGain);
+            out[j * OutStride + 1] = static_cast<Sample>(green >> 1);
+            out[j * OutStride + 2] = WeightedRow<Sample>(red, redGain);
+        }
+    }
+}
+
+KORVIX_HOT_LOOP void InterpolateInnerRow8x3(const InnerRow<uint8_t, 3> &row) {
+    InterpolateInnerRow(row);
+}
+KORVIX_HOT_LOOP void InterpolateInnerRow8x4(const InnerRow<uint8_t, 4> &row) {
+    InterpolateInnerRow(row);
+}
+KORVIX_HOT_LOOP void InterpolateInnerRow16x3(const InnerRow<uint16_t, 3> &row) {
+    InterpolateInnerRow(row);
+}
+KORVIX_HOT_LOOP void InterpolateInnerRow16x4(const InnerRow<uint16_t, 4> &row) {
+    InterpolateInnerRow(row);
+}
+
+template <typename Sample, int OutStride>
+void RunInnerRow(const InnerRow<Sample, OutStride> &row) {
+    if constexpr (sizeof(Sample) == 1 && OutStride == 3) InterpolateInnerRow8x3(row);
+    if constexpr (sizeof(Sample) == 1 && OutStride == 4) InterpolateInnerRow8x4(row);
+    if constexpr (sizeof(Sample) == 2 && OutStride == 3) InterpolateInnerRow16x3(row);
+    if constexpr (sizeof(Sample) == 2 && OutStride == 4) InterpolateInnerRow16x4(row);
+}
+
+// Output row y, columns 2 .. width - 3, through the row kernel; raw rows outside the
+// frame are read four rows further inside.
+template <typename Sample, int OutStride>
+void InterpolateRowMiddle(const ConversionArea &area, const DemosaicParams &params, int64_t y) {
+    const int64_t width = area.Width();
+    const int64_t height = area.Height();
+    if (width <= 4) return;
+    const auto rowAt = [&](int64_t row) {
+        return reinterpret_cast<const Sample *>(area.SourceRow(ReflectTap(row, height)));
+    };
+    const CellPhase phase = PhaseOf(params.bayerMode, 0, static_cast<int>(y & 1));
+    const Gains<Sample> gains = GainsOf<Sample>(params);
+    // Red's column parity: the red tap of an even column is at x or x - 1.
+    RunInnerRow(InnerRow<Sample, OutStride>{rowAt(y - 2), rowAt(y - 1), rowAt(y), rowAt(y + 1),
+                                            reinterpret_cast<Sample *>(area.DestinationRow(y)), 2,
+                                            width - 2, phase.redColumn == 0 ? 0 : 1,
+                                            phase.redRow == 0, gains.red, gains.blue});
+}
+
+template <typename Sample, int OutStride>
+void InterpolateInner(const ConversionArea &area, const DemosaicParams &params) {
+    const int64_t width = area.Width();
+    const int64_t height = area.Height();
+    if (width <= 4 || height <= 4) return;
+    for (int64_t y = 2; y <= height - 3; ++y)
+        InterpolateRowMiddle<Sample, OutStride>(area, params, y);
 }
 
 template <typename Sample, int OutStride>
@@ -170,11 +267,15 @@ void InterpolateBorder(const ConversionArea &area, const DemosaicParams &params)
     const auto pixel = [&](int64_t x, int64_t y) {
         InterpolateBorderPixel<Sample, OutStride>(area, params, gains, x, y);
     };
-    // Top two and bottom two rows over the full width, then the left two and right two
-    // columns over the full height (corners twice, with the same result).
+    // Top two and bottom two rows over the full width (their middle through the row
+    // kernel), then the left two and right two columns over the full height (corners
+    // twice, with the same result).
     for (int64_t y : {int64_t{0}, int64_t{1}, height - 2, height - 1}) {
         if (y < 0 || y >= height) continue;
-        for (int64_t x = 0; x < width; ++x) pixel(x, y);
+        InterpolateRowMiddle<Sample, OutStride>(area, params, y);
+        if (width <= 4) {
+            for (int64_t x = 0; x < width; ++x) pixel(x, y);
+        }
     }
     for (int64_t x : {int64_t{0}, int64_t{1}, width - 2, width - 1}) {
         if (x < 0 || x >= width) continue;

@@ -14,6 +14,7 @@
 // routine first, then the border routine, over the same images.
 // Both return 1, or 0 without a record or for an unsupported pixel size.
 
+#include "imaging/BayerSites.h"
 #include "imaging/PixelConverter.h"
 
 namespace korvix::imaging {

@@ -41,6 +41,17 @@ struct FilterFamily<uint16_t, true> {
     }
 };
 
+template <int Stride, typename Sample, typename Map>
+inline void MapRun(Sample *out, const Sample *in, int64_t count, Map &map) {
+    for (int64_t k = 0; k < count; ++k) {
+        if constexpr (Stride == 4) {
+            out[k] = (k & 3) == 3 ? out[k] : map(in[k]);
+        } else {
+            out[k] = map(in[k]);
+        }
+    }
+}
+
 // Applies map(sample) -> sample to every used sample of the area. Each row is walked as
 // one flat run of samples so the loop vectorises; with four samples per pixel the
 // fourth lane keeps the destination's value.
@@ -51,14 +62,13 @@ int MapSamples(const ConversionArea &area, Map map) {
         constexpr int kStride = Bytes / static_cast<int>(sizeof(Sample));
         ForEachRow(area, [&](uint8_t *d, const uint8_t *s, int64_t width) {
             auto *out = reinterpret_cast<Sample *>(d);
-            const auto *in = reinterpret_cast<const Sample *>(s);
             const int64_t count = width * kStride;
-            for (int64_t k = 0; k < count; ++k) {
-                if constexpr (kStride == 4) {
-                    out[k] = (k & 3) == 3 ? out[k] : map(in[k]);
-                } else {
-                    out[k] = map(in[k]);
-                }
+            if (d == s) {
+                // In place: one pointer, so the loop vectorises without an overlap test
+                // (which an exact overlap would fail).
+                MapRun<kStride>(out, out, count, map);
+            } else {
+                MapRun<kStride>(out, reinterpret_cast<const Sample *>(s), count, map);
             }
         });
     });

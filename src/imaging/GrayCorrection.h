@@ -6,6 +6,7 @@
 // to 0..L for 16 bits, L = 1023, 4095, 16383 for sample depths 10, 12, 14 and 65535
 // otherwise. Returns 1, or 0 without a record.
 
+#include "imaging/BayerSites.h"
 #include "imaging/PixelConverter.h"
 
 namespace korvix::imaging {

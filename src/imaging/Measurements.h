@@ -4,6 +4,7 @@
 // over the rectangle placed at the destination position (callers pass the same image as
 // destination and source) and writes nothing into it.
 
+#include "imaging/BayerSites.h"
 #include "imaging/PixelConverter.h"
 
 namespace korvix::imaging {

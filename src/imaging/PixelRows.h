@@ -9,6 +9,15 @@
 
 namespace korvix::imaging::detail {
 
+// Marks a per-frame hot loop that is worth compiling twice: once for the baseline
+// processor and once with AVX2, picked at load time by the processor the library runs
+// on. Results are the same either way (integer arithmetic, or the same float operations).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KORVIX_HOT_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define KORVIX_HOT_LOOP
+#endif
+
 static_assert(std::endian::native == std::endian::little,
               "16-bit samples are stored little-endian and read in place");
 
