@@ -8,6 +8,7 @@
 
 #include "imaging/FilterLoops.h"
 #include "imaging/Filters.h"
+#include "imaging/SampleRuns.h"
 
 namespace korvix::imaging {
 
@@ -15,7 +16,7 @@ namespace {
 
 using detail::AsConverter;
 using detail::ConversionArea;
-using detail::MapSamples;
+using detail::ForEachSampleRun;
 
 template <typename Sample>
 constexpr int32_t kMaximum = sizeof(Sample) == 1 ? 255 : 65535;
@@ -28,18 +29,6 @@ float BrightnessFactor(int32_t brightness) {
     if (brightness < 0) return static_cast<float>(1.0 - std::abs(brightness) * 0.00392156862745098);
     if (brightness > 0) return static_cast<float>(1.0 + brightness * 0.0392156862745098);
     return 1.0f;
-}
-
-template <typename Sample, bool Color>
-int Brightness(const ConversionArea &area, void *first, void *) {
-    const int32_t *value = ValueOf(first);
-    if (value == nullptr) return 0;
-    const float factor = BrightnessFactor(std::clamp(*value, -255, 255));
-    return MapSamples<Sample, Color>(area, [factor](Sample x) {
-        // The product of a sample and a factor of at most 11 stays well inside int32.
-        const auto scaled = static_cast<int32_t>(static_cast<float>(x) * factor);
-        return static_cast<Sample>(std::clamp(scaled, 0, kMaximum<Sample>));
-    });
 }
 
 // Builds a table of every sample value (256 or 65536 entries) from entry(x).
@@ -82,12 +71,33 @@ int MapThroughTable(const ConversionArea &area, std::unique_ptr<CachedTable16> &
     if constexpr (sizeof(Sample) == 1) {
         std::array<uint8_t, 256> table;
         FillTable(table, entry);
-        return MapSamples<Sample, Color>(area, [&table](Sample x) { return table[x]; });
+        return ForEachSampleRun<Sample, Color>(
+            area, [&](Sample *out, const Sample *in, int64_t count, int stride) {
+                detail::ApplyTable8(out, in, count, stride, table.data());
+            });
     } else {
         const auto *table = Table16For(cache, value, entry);
         if (table == nullptr) return 0;
-        return MapSamples<Sample, Color>(area, [table](Sample x) { return (*table)[x]; });
+        return ForEachSampleRun<Sample, Color>(
+            area, [table](Sample *out, const Sample *in, int64_t count, int stride) {
+                detail::ApplyTable16(out, in, count, stride, table->data());
+            });
     }
+}
+
+template <typename Sample, bool Color>
+int Brightness(const ConversionArea &area, void *first, void *) {
+    const int32_t *value = ValueOf(first);
+    if (value == nullptr) return 0;
+    const float factor = BrightnessFactor(std::clamp(*value, -255, 255));
+    return ForEachSampleRun<Sample, Color>(
+        area, [factor](Sample *out, const Sample *in, int64_t count, int stride) {
+            if constexpr (sizeof(Sample) == 1) {
+                detail::ScaleSamples8(out, in, count, stride, factor);
+            } else {
+                detail::ScaleSamples16(out, in, count, stride, factor);
+            }
+        });
 }
 
 template <typename Sample>
