@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "imaging/PixelRows.h"
+
 namespace korvix::imaging {
 
 namespace {
@@ -16,10 +18,10 @@ inline int32_t ScaledIndex(int32_t index, float ratio, int32_t count) {
 }
 
 template <int Bytes>
-int ScaleFlip(uint8_t *destination, const uint8_t *source, const PixelRect &destinationRect,
-              const PixelRect &sourceRect, uint16_t destinationBytesPerPixel,
-              uint16_t sourceBytesPerPixel, int32_t destinationPitch, int32_t sourcePitch, void *,
-              void *) {
+KORVIX_SCALAR_LOOP int ScaleFlip(uint8_t *destination, const uint8_t *source,
+                                 const PixelRect &destinationRect, const PixelRect &sourceRect,
+                                 uint16_t destinationBytesPerPixel, uint16_t sourceBytesPerPixel,
+                                 int32_t destinationPitch, int32_t sourcePitch, void *, void *) {
     if (destinationBytesPerPixel != Bytes || sourceBytesPerPixel != Bytes) return 0;
     const int32_t sourceWidth = sourceRect.Width();
     const int32_t sourceHeight = sourceRect.Height();
@@ -27,16 +29,25 @@ int ScaleFlip(uint8_t *destination, const uint8_t *source, const PixelRect &dest
     const int32_t height = destinationRect.Height();
     const float ratioX = static_cast<float>(sourceWidth) / static_cast<float>(width);
     const float ratioY = static_cast<float>(sourceHeight) / static_cast<float>(height);
-    for (int32_t i = 0; i < height; ++i) {
-        const int32_t sourceRow =
-            sourceRect.top + sourceHeight - 1 - ScaledIndex(i, ratioY, sourceHeight);
-        const uint8_t *in =
-            source + int64_t{sourceRow} * sourcePitch + int64_t{sourceRect.left} * Bytes;
-        uint8_t *out = destination + int64_t{destinationRect.top + i} * destinationPitch +
-                       int64_t{destinationRect.left} * Bytes;
-        for (int32_t j = 0; j < width; ++j) {
-            const uint8_t *pixel = in + int64_t{ScaledIndex(j, ratioX, sourceWidth)} * Bytes;
-            for (int b = 0; b < Bytes; ++b) out[j * Bytes + b] = pixel[b];
+    // The column of each destination pixel is the same on every row: work in chunks of
+    // destination columns, computing their source offsets once per chunk.
+    constexpr int32_t kChunk = 1024;
+    int32_t offsets[kChunk];
+    for (int32_t j0 = 0; j0 < width; j0 += kChunk) {
+        const int32_t count = std::min(kChunk, width - j0);
+        for (int32_t j = 0; j < count; ++j) {
+            offsets[j] = (sourceRect.left + ScaledIndex(j0 + j, ratioX, sourceWidth)) * Bytes;
+        }
+        for (int32_t i = 0; i < height; ++i) {
+            const int32_t sourceRow =
+                sourceRect.top + sourceHeight - 1 - ScaledIndex(i, ratioY, sourceHeight);
+            const uint8_t *in = source + int64_t{sourceRow} * sourcePitch;
+            uint8_t *out = destination + int64_t{destinationRect.top + i} * destinationPitch +
+                           int64_t{destinationRect.left + j0} * Bytes;
+#pragma GCC unroll 8
+            for (int32_t j = 0; j < count; ++j) {
+                for (int b = 0; b < Bytes; ++b) out[j * Bytes + b] = in[offsets[j] + b];
+            }
         }
     }
     return 1;

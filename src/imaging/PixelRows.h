@@ -18,6 +18,15 @@ namespace korvix::imaging::detail {
 #define KORVIX_HOT_LOOP
 #endif
 
+// Marks a loop of table look-ups or scattered loads. There is no byte gather, and the
+// vectoriser's emulated gathers are several times slower than plain loads, so it is
+// kept off these loops.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KORVIX_SCALAR_LOOP __attribute__((optimize("no-tree-vectorize")))
+#else
+#define KORVIX_SCALAR_LOOP
+#endif
+
 static_assert(std::endian::native == std::endian::little,
               "16-bit samples are stored little-endian and read in place");
 

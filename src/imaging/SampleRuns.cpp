@@ -10,14 +10,6 @@ namespace {
 
 // The table pointer is a parameter (not a captured reference), so byte stores cannot
 // alias it and it stays in a register. Stride 4 skips the fourth sample.
-// Table look-ups do not vectorise (there is no byte gather); the vectoriser's emulated
-// gathers are several times slower than plain loads, so it is kept off these loops.
-#if defined(__GNUC__) && !defined(__clang__)
-#define KORVIX_SCALAR_LOOP __attribute__((optimize("no-tree-vectorize")))
-#else
-#define KORVIX_SCALAR_LOOP
-#endif
-
 template <typename Sample>
 KORVIX_SCALAR_LOOP inline void LookUp(Sample *out, const Sample *in, int64_t count, int stride,
                                       const Sample *__restrict table) {
