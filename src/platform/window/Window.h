@@ -10,6 +10,10 @@
 // thread; a DrawingContext may be used from one other thread (a worker) at the same time.
 // Every operation on one connection is serialised by a lock of that connection, so the
 // application's own use of the window system (its own connection) is never disturbed.
+// On X11 the library installs process-wide error and I/O error handlers once; they
+// absorb the errors of the library's connections (a server that goes away makes drawing
+// fail instead of ending the process) and pass every other error to the handler that
+// was installed before.
 
 #include <cstdint>
 #include <memory>
@@ -136,7 +140,8 @@ class Window {
     WindowHandle Handle() const { return WindowHandleFromId(id_); }
 
     // Shows the window and waits until the system has processed it (ShowWindow and
-    // UpdateWindow). Returns false when the system reports a failure.
+    // UpdateWindow). On X11 the window is mapped and raised; keyboard focus is the window
+    // manager's to give. Returns false when the system reports a failure.
     bool Show();
 
     // A drawing context for the window (GetDC); null on failure.

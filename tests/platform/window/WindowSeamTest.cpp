@@ -253,5 +253,35 @@ TEST(PlatformWindowX11Plain, DrawsWithoutSharedMemory) {
     EXPECT_EQ(pixels, (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
 }
 
+// The server going away must not end the process: drawing fails and the objects still
+// clean up.
+TEST(PlatformWindowX11Lost, ServerThatDiesLeavesTheProcessRunning) {
+    auto server = std::make_unique<test::XvfbServer>(320, 200);
+    if (!server->Started()) GTEST_SKIP() << "Xvfb is not available";
+    ScopedDisplay display(server->Name());
+    ScopedClass windowClass(kClass);
+    std::unique_ptr<WindowSystem> system = WindowSystem::Connect();
+    ASSERT_NE(system, nullptr);
+    std::unique_ptr<Window> window = system->CreateWindow(TopLevel(0, 0, 4, 4));
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->Show());
+    std::unique_ptr<DrawingContext> context = window->GetDC();
+    ASSERT_NE(context, nullptr);
+
+    server.reset();  // stops the server
+    const std::array<uint8_t, 16> bits{};
+    BitmapView view;
+    view.bits = bits.data();
+    view.width = 4;
+    view.height = 1;
+    view.pitch = 12;
+    view.bitCount = 24;
+    EXPECT_FALSE(context->DrawBitmap(view));
+    EXPECT_FALSE(context->QueryClientArea().visible);
+    EXPECT_EQ(system->CreateWindow(TopLevel(0, 0, 4, 4)), nullptr);
+    context.reset();
+    window.reset();
+}
+
 }  // namespace
 }  // namespace korvix::platform

@@ -13,7 +13,8 @@ namespace {
 struct ConnectionRegistry {
     std::mutex mutex;  // guards connections
     std::map<Display *, WindowConnection *> connections;
-    XErrorHandler previousHandler = nullptr;  // set once, before any connection
+    XErrorHandler previousHandler = nullptr;      // set once, before any connection
+    XIOErrorHandler previousIoHandler = nullptr;  // likewise
 };
 
 ConnectionRegistry &Registry() {
@@ -36,8 +37,25 @@ int CountOrPassError(Display *display, XErrorEvent *event) {
     return previous != nullptr ? previous(display, event) : 0;
 }
 
-// Called by Xlib when the connection breaks; returning (instead of the default exit)
-// leaves the display unusable but the process running.
+// Called by Xlib first when a connection breaks. The default handler ends the process;
+// for the library's own connections this one returns, and MarkConnectionLost follows.
+int ReportOrPassIoError(Display *display) {
+    ConnectionRegistry &registry = Registry();
+    XIOErrorHandler previous = nullptr;
+    {
+        std::lock_guard guard(registry.mutex);
+        auto found = registry.connections.find(display);
+        if (found != registry.connections.end()) {
+            found->second->lost.store(true);
+            return 0;
+        }
+        previous = registry.previousIoHandler;
+    }
+    return previous != nullptr ? previous(display) : 0;
+}
+
+// Called by Xlib after the I/O error handler of a broken connection; returning (instead
+// of the default exit) leaves the display unusable but the process running.
 void MarkConnectionLost(Display *, void *connection) {
     static_cast<WindowConnection *>(connection)->lost.store(true);
 }
@@ -50,6 +68,7 @@ void InstallErrorHandlerOnce() {
         ConnectionRegistry &registry = Registry();
         std::lock_guard guard(registry.mutex);
         registry.previousHandler = XSetErrorHandler(CountOrPassError);
+        registry.previousIoHandler = XSetIOErrorHandler(ReportOrPassIoError);
     });
 }
 
