@@ -1,20 +1,16 @@
 #include "X11TestSupport.h"
 
 #include <X11/Xutil.h>
+#include <fcntl.h>
 #include <png.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <thread>
 
 namespace korvix::test {
 
@@ -27,73 +23,61 @@ bool CanOpen(const std::string &name) {
     return true;
 }
 
-// True when a server (perhaps one this process cannot see in /tmp) listens on the
-// display's abstract socket.
-bool AbstractSocketAnswers(int n) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return true;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = "/tmp/.X11-unix/X" + std::to_string(n);
-    std::memcpy(address.sun_path + 1, path.data(), path.size());  // leading 0: abstract name
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
-    const bool answers = connect(fd, reinterpret_cast<sockaddr *>(&address), length) == 0;
-    close(fd);
-    return answers;
-}
-
-std::string FreeDisplayName() {
-    // Spread by process id, so parallel test processes rarely race for one number.
-    const int first = 200 + static_cast<int>(getpid() % 300);
-    for (int offset = 0; offset < 300; ++offset) {
-        const int n = 200 + (first - 200 + offset) % 300;
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        if (access(lock.c_str(), F_OK) != 0 && access(socket.c_str(), F_OK) != 0 &&
-            !AbstractSocketAnswers(n)) {
-            return ":" + std::to_string(n);
-        }
+// Reads the display number Xvfb writes to `fd` once it is ready for clients; -1 when
+// nothing arrives within five seconds or the server exits first.
+int ReadDisplayNumber(int fd) {
+    std::string text;
+    while (text.find('\n') == std::string::npos) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, 5000) <= 0) return -1;
+        char buffer[16];
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count <= 0) return -1;
+        text.append(buffer, static_cast<size_t>(count));
     }
-    return {};
+    return std::atoi(text.c_str());
 }
 
 }  // namespace
 
 XvfbServer::XvfbServer(int width, int height, const std::vector<std::string> &extraArguments) {
-    name_ = FreeDisplayName();
-    if (name_.empty()) return;
+    // The server picks a free display number itself (-displayfd), skipping numbers whose
+    // sockets are taken, also by servers this process cannot see in /tmp, and writes the
+    // number to the pipe when it accepts clients.
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    const int writeFd = fcntl(pipeFds[1], F_DUPFD, 10);  // a copy without close-on-exec
     std::vector<std::string> arguments = {
-        "Xvfb", name_, "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
-        "-nolisten", "tcp",
-        // Without it the server resets whenever its last
-        // client leaves and refuses connections meanwhile.
+        "Xvfb", "-displayfd", std::to_string(writeFd), "-screen", "0",
+        std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp",
+        // Without it the server resets whenever its last client leaves and refuses
+        // connections meanwhile.
         "-noreset"};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     std::vector<char *> argv;
     for (std::string &argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    const pid_t pid = fork();
+    const pid_t pid = writeFd >= 0 ? fork() : -1;
     if (pid == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
         execvp("Xvfb", argv.data());
         _exit(127);
     }
-    if (pid < 0) return;
+    close(pipeFds[1]);
+    if (writeFd >= 0) close(writeFd);
+    const int number = pid > 0 ? ReadDisplayNumber(pipeFds[0]) : -1;
+    close(pipeFds[0]);
+    if (pid <= 0) return;
     pid_ = pid;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // Xvfb missing or refused to start
-            pid_ = -1;
-            return;
-        }
-        if (CanOpen(name_)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    name_ = ":" + std::to_string(number);
+    if (number < 0 || !CanOpen(name_)) {  // Xvfb missing, refused to start, or too slow
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
 }
 
 XvfbServer::~XvfbServer() {

@@ -15,9 +15,9 @@
 
 namespace korvix::test {
 
-// An Xvfb server started by the test on a free display number and stopped (only this
-// process) when the object goes. Started() is false when Xvfb is not installed or did
-// not come up within a few seconds.
+// An Xvfb server started by the test, on a display number the server picks, and stopped
+// when the object goes. Started() is false when Xvfb is not installed or did not come up
+// within a few seconds.
 class XvfbServer {
   public:
     XvfbServer(int width, int height, const std::vector<std::string> &extraArguments = {});
