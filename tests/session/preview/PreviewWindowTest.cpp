@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -459,7 +460,11 @@ TEST_F(SessionPreviewWindowX11, RemovalWhileAWorkerDrawsIsSafe) {
             if (preview.DrawFrame(images.Sources(), 2)) drawn.fetch_add(1);
         }
     });
-    while (drawn.load() < 3) std::this_thread::yield();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (drawn.load() < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_GE(drawn.load(), 3);  // the worker was drawing when the window went
     preview.DestroyPreviewWindow();
     preview.UnregisterWindowClass();
     const int atRemoval = drawn.load();
