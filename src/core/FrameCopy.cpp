@@ -1,10 +1,22 @@
 #include "core/FrameCopy.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace korvix::core {
 namespace {
+
+// Reverses a row of 8-bit pixels eight at a time: a byte swap of each 64-bit word taken
+// from the row's end.
+void CopyRowMirrored8(const uint8_t *source, uint8_t *destination, uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        uint64_t word;
+        std::memcpy(&word, source + width - x - 8, sizeof word);
+        word = __builtin_bswap64(word);
+        std::memcpy(destination + x, &word, sizeof word);
+    }
+    for (; x < width; ++x) destination[x] = source[width - 1 - x];
+}
 
 template <typename Pixel>
 void CopyRowMirrored(const uint8_t *source, uint8_t *destination, uint32_t width) {
@@ -42,7 +54,7 @@ void CopyOrientedFrame(const uint8_t *source, uint8_t *destination, uint32_t wid
         } else if (bytesPerPixel == 2) {
             CopyRowMirrored<uint16_t>(from, to, width);
         } else {
-            std::reverse_copy(from, from + rowBytes, to);
+            CopyRowMirrored8(from, to, width);
         }
     }
 }
