@@ -42,7 +42,7 @@ TEST(CoreFrameCopy, UnorientedCopyIsExact) {
 }
 
 TEST(CoreFrameCopy, HalfTurnOfEightBitFrameReversesEveryByte) {
-    const uint32_t width = 5, height = 3;
+    const uint32_t width = 21, height = 3;  // two eight-pixel steps and a remainder
     auto source = NumberedFrame(width, height, 1);
     std::vector<uint8_t> copy(source.size());
     CopyOrientedFrame(source.data(), copy.data(), width, height, 1, OrientationFor(4, 1));
