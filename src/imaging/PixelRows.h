@@ -12,7 +12,8 @@ namespace korvix::imaging::detail {
 // Marks a per-frame hot loop that is worth compiling twice: once for the baseline
 // processor and once with AVX2, picked at load time by the processor the library runs
 // on. Results are the same either way (integer arithmetic, or the same float operations).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the load-time selector would run before its runtime starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define KORVIX_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define KORVIX_HOT_LOOP

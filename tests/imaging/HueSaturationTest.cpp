@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 #include <vector>
 
 #include "FilterTestSupport.h"
@@ -198,6 +199,40 @@ TEST(ImagingHueSaturation, RotatesPrimariesBySectors) {
     EXPECT_EQ(green[2], 2);
     // 240 degrees (1019 steps) takes red to blue with the same shortfall in green.
     EXPECT_EQ(RotateOne(24, 240, 0, {0, 0, 255}), (std::array<int, 3>{255, 2, 0}));
+}
+
+TEST(ImagingHueSaturation, ConcurrentCallsWithDifferentSettingsDoNotInterfere) {
+    // Two sessions filtering at the same time with different saturations must each get
+    // their own result (no shared tables rebuilt under the other's feet).
+    FrameImage source;
+    ASSERT_EQ(source.Create(64, 48, 24), 1);
+    FillRandom(source, 314);
+    const HueSaturationParams settings[2] = {{30, -200}, {-150, 180}};
+    std::vector<uint8_t> expected[2];
+    for (int k = 0; k < 2; ++k) {
+        FrameImage image;
+        ASSERT_EQ(image.CopyFormat(source), 1);
+        std::memcpy(image.Bits(), source.Bits(), source.SizeBytes());
+        HueSaturationParams params = settings[k];
+        ASSERT_EQ(ConvertImage(image, HueSaturation24, image, nullptr, 0, 0, &params), 1);
+        expected[k] = Snapshot(image);
+    }
+    int mismatches[2] = {0, 0};
+    const auto work = [&](int k) {
+        FrameImage image;
+        image.CopyFormat(source);
+        for (int round = 0; round < 50; ++round) {
+            std::memcpy(image.Bits(), source.Bits(), source.SizeBytes());
+            HueSaturationParams params = settings[k];
+            ConvertImage(image, HueSaturation24, image, nullptr, 0, 0, &params);
+            if (Snapshot(image) != expected[k]) ++mismatches[k];
+        }
+    };
+    std::thread first(work, 0), second(work, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(mismatches[0], 0);
+    EXPECT_EQ(mismatches[1], 0);
 }
 
 TEST(ImagingHueSaturation, RefusesMissingParametersAndGrayImages) {
