@@ -1,6 +1,7 @@
 #include "imaging/Demosaic.h"
 
 #include <algorithm>
+#include <array>
 #include <type_traits>
 
 #include "imaging/BayerSites.h"
@@ -146,11 +147,28 @@ struct InnerRow {
     int32_t redGain, blueGain;
 };
 
+constexpr int64_t kRowChunk = 256;
+
+// A run of kRowChunk values, all ones on the positions of the given parity, zero on the
+// others.
+template <typename Sum>
+const Sum *AlternatingMask(int parity) {
+    static constexpr auto kMasks = [] {
+        std::array<std::array<Sum, kRowChunk>, 2> masks{};
+        for (int64_t j = 0; j < kRowChunk; ++j) {
+            masks[0][j] = (j & 1) == 0 ? Sum{-1} : Sum{0};
+            masks[1][j] = (j & 1) == 1 ? Sum{-1} : Sum{0};
+        }
+        return masks;
+    }();
+    return kMasks[parity & 1].data();
+}
+
 template <typename Sample, int OutStride>
 [[gnu::always_inline]] inline void InterpolateInnerRow(const InnerRow<Sample, OutStride> &row) {
     // 16 x 255 fits int16; 16 x 65535 needs int32.
     using Sum = std::conditional_t<sizeof(Sample) == 1, int16_t, int32_t>;
-    constexpr int64_t kChunk = 256;
+    constexpr int64_t kChunk = kRowChunk;
     // Local copies: stores through a byte pointer could otherwise alias the record's fields
     // and force a reload per pixel.
     const Sample *const a = row.a, *const b = row.b, *const c = row.c, *const d = row.d;
@@ -172,19 +190,26 @@ template <typename Sample, int OutStride>
         const Sum *vBlue = redInRowY ? v2 : v1;
         Sample *const __restrict out = outRow + x0 * OutStride;
         const Sample *const bx = b + x0, *const cx = c + x0;
+        // All-ones where column x0 + j has red's parity, and where the greens lie on the
+        // main diagonal; read from constant patterns so that the selects stay in the
+        // lanes of Sum.
+        const Sum *redColumns = AlternatingMask<Sum>(redColumnParity);
+        const Sum *mainGreens =
+            AlternatingMask<Sum>(redInRowY ? 1 - redColumnParity : redColumnParity);
         for (int64_t j = 0; j < count; ++j) {
-            // Column x0 + j has red's parity: red takes the "same" form, blue the "other".
-            const bool redColumn = (j & 1) == redColumnParity;
+            const Sum redColumn = redColumns[j];
+            const Sum mainGreen = mainGreens[j];
             const Sum redSame = static_cast<Sum>(3 * vRed[j + 2] + vRed[j]);
             const Sum redOther = static_cast<Sum>(3 * vRed[j + 1] + vRed[j + 3]);
             const Sum blueSame = static_cast<Sum>(3 * vBlue[j + 2] + vBlue[j]);
             const Sum blueOther = static_cast<Sum>(3 * vBlue[j + 1] + vBlue[j + 3]);
-            const Sum red = redColumn ? redSame : redOther;
-            const Sum blue = redColumn ? blueOther : blueSame;
-            // Greens on the main diagonal exactly when red is off it (red at (-1,0) or (0,-1)).
+            // Red takes the "same" form on its own columns, blue the "other", and back.
+            const Sum red = static_cast<Sum>((redSame & redColumn) | (redOther & ~redColumn));
+            const Sum blue = static_cast<Sum>((blueOther & redColumn) | (blueSame & ~redColumn));
             const Sum mainDiagonal = static_cast<Sum>(bx[j - 1] + cx[j]);
             const Sum antiDiagonal = static_cast<Sum>(bx[j] + cx[j - 1]);
-            const Sum green = redColumn != redInRowY ? mainDiagonal : antiDiagonal;
+            const Sum green =
+                static_cast<Sum>((mainDiagonal & mainGreen) | (antiDiagonal & ~mainGreen));
             out[j * OutStride + 0] = WeightedRow<Sample>(blue, blueGain);
             out[j * OutStride + 1] = static_cast<Sample>(green >> 1);
             out[j * OutStride + 2] = WeightedRow<Sample>(red, redGain);
