@@ -28,4 +28,11 @@ std::string FourCcAt(const std::vector<uint8_t> &bytes, size_t offset) {
                        bytes.begin() + static_cast<std::ptrdiff_t>(offset + 4));
 }
 
+int OpenFileCount() {
+    std::error_code error;
+    std::filesystem::directory_iterator entries("/proc/self/fd", error);
+    if (error) return -1;
+    return static_cast<int>(std::distance(entries, std::filesystem::directory_iterator()));
+}
+
 }  // namespace korvix::test
