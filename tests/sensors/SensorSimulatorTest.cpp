@@ -231,9 +231,9 @@ TEST_F(SensorsWithSimulator, FrameLevelFollowsTheExposure) {
     ASSERT_EQ(controller->WriteFpgaRegister(0x3C, 1), 1);  // 8-bit samples
     ASSERT_EQ(controller->OpenDataHandle(), 1);
 
-    ASSERT_EQ(sensor.SetExposureTime(20), 1);  // 2 ms
+    ASSERT_EQ(sensor.SetExposureTime(50), 1);  // 5 ms
     const double shorter = ReadFrameMean(*controller, 2);
-    ASSERT_EQ(sensor.SetExposureTime(40), 1);  // 4 ms
+    ASSERT_EQ(sensor.SetExposureTime(100), 1);  // 10 ms
     const double longer = ReadFrameMean(*controller, 2);
     controller->CloseDataHandle();
 
