@@ -1,0 +1,107 @@
+#include "sim/SensorModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvix::sim {
+
+namespace {
+// Low-gain mode (bit 0 of 0x0710 clear) trades sensitivity for full-well capacity.
+constexpr double kLowGainModeFactor = 0.25;
+}  // namespace
+
+SensorModel::SensorModel(const HeadProfile &profile) : profile_(profile) {
+    PowerUp();
+}
+
+void SensorModel::Store24(uint16_t lowAddress, uint32_t value) {
+    registers_[lowAddress] = value & 0xFF;
+    registers_[lowAddress + 1] = (value >> 8) & 0xFF;
+    registers_[lowAddress + 2] = (value >> 16) & 0xFF;
+}
+
+void SensorModel::PowerUp() {
+    registers_.fill(0);
+    Store24(sensor::kVmax0, profile_.vmaxDefault);
+    registers_[sensor::kHmax0] = profile_.hmaxDefault & 0xFF;
+    registers_[sensor::kHmax1] = profile_.hmaxDefault >> 8;
+    Store24(sensor::kShs0, profile_.shsDefault);
+    registers_[sensor::kWindowWidth0] = profile_.sensorWidth & 0xFF;
+    registers_[sensor::kWindowWidth1] = (profile_.sensorWidth >> 8) & sensor::kWindowHighMask;
+    registers_[sensor::kWindowHeight0] = profile_.sensorHeight & 0xFF;
+    registers_[sensor::kWindowHeight1] = (profile_.sensorHeight >> 8) & sensor::kWindowHighMask;
+    registers_[sensor::kReadoutMode] = 0x24;
+    registers_[sensor::kGainMode] = 0x01;
+    registers_[sensor::kBlackLevel0] = profile_.blackDefault & 0xFF;
+    registers_[sensor::kBlackLevel1] = profile_.blackDefault >> 8;
+    registers_[sensor::kIdentification] = profile_.identification;
+    registers_[sensor::kIdentification2] = profile_.identification2;
+}
+
+void SensorModel::Write(uint16_t address, uint8_t value, uint16_t temperatureSample) {
+    if (address == sensor::kTemperatureLatch && (value & 0x01) != 0 &&
+        (registers_[address] & 0x01) == 0) {
+        registers_[sensor::kTemperatureLow] = temperatureSample & 0xFF;
+        registers_[sensor::kTemperatureHigh] = (temperatureSample >> 8) & 0x0F;
+    }
+    if (address == sensor::kTemperatureLow || address == sensor::kTemperatureHigh) return;
+    registers_[address] = value;
+}
+
+uint8_t SensorModel::Read(uint16_t address) const {
+    auto stuck = stuck_.find(address);
+    return stuck != stuck_.end() ? stuck->second : registers_[address];
+}
+
+uint32_t SensorModel::Vmax() const {
+    return registers_[sensor::kVmax0] | registers_[sensor::kVmax1] << 8 |
+           registers_[sensor::kVmax2] << 16;
+}
+
+uint32_t SensorModel::Hmax() const {
+    return registers_[sensor::kHmax0] | registers_[sensor::kHmax1] << 8;
+}
+
+uint32_t SensorModel::Shs() const {
+    return registers_[sensor::kShs0] | registers_[sensor::kShs1] << 8 |
+           registers_[sensor::kShs2] << 16;
+}
+
+bool SensorModel::SubsampledReadout() const {
+    return registers_[sensor::kSubsample] == sensor::kSubsampleOn ||
+           registers_[sensor::kReadoutMode] == sensor::kReadoutBinned;
+}
+
+uint32_t SensorModel::GainCode() const {
+    return registers_[sensor::kGain0] | (registers_[sensor::kGain1] & 0x01) << 8;
+}
+
+double SensorModel::GainFactor() const {
+    const double analog = std::pow(10.0, GainCode() / 200.0);
+    const bool highGainMode = (registers_[sensor::kGainMode] & 0x01) != 0;
+    return highGainMode ? analog : analog * kLowGainModeFactor;
+}
+
+uint16_t SensorModel::BlackLevel() const {
+    return static_cast<uint16_t>(registers_[sensor::kBlackLevel0] |
+                                 (registers_[sensor::kBlackLevel1] & 0x0F) << 8);
+}
+
+uint32_t SensorModel::ExposureLines() const {
+    const uint32_t vmax = Vmax(), shs = Shs();
+    return shs < vmax ? vmax - shs : 1;
+}
+
+double SensorModel::LinePeriodNs() const {
+    return std::max(1u, Hmax()) * profile_.clockPeriodNs;
+}
+
+double SensorModel::FramePeriodMs() const {
+    return std::max(1u, Vmax()) * LinePeriodNs() / 1.0e6;
+}
+
+double SensorModel::ExposureUs() const {
+    return ExposureLines() * LinePeriodNs() / 1.0e3;
+}
+
+}  // namespace korvix::sim

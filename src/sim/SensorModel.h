@@ -1,0 +1,66 @@
+#pragma once
+
+// The register file of the image sensor (I2C 0x48, 16-bit addresses, 8-bit values) and what
+// follows from it: window, read-out mode, frame and line length, shutter, gain, gain mode,
+// mirror, black level, standby, and the temperature sample that bit 0 of 0x0788 latches.
+// The same layout serves all four heads; their power-up values come from the HeadProfile.
+// Not thread-safe: the owning camera serialises calls.
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "sim/SimRegisterMap.h"
+
+namespace korvix::sim {
+
+class SensorModel {
+  public:
+    explicit SensorModel(const HeadProfile &profile);
+
+    // Power-up register values.
+    void PowerUp();
+
+    // temperatureSample: the 12-bit two's-complement sample (degrees x 8) to latch when this
+    // write raises bit 0 of the latch register.
+    void Write(uint16_t address, uint8_t value, uint16_t temperatureSample);
+    // What the bus returns: the stored value, or the stuck value of a faulty register.
+    uint8_t Read(uint16_t address) const;
+    uint8_t Stored(uint16_t address) const { return registers_[address]; }
+
+    // Fault: reads of address return value whatever was written.
+    void StickReadBack(uint16_t address, uint8_t value) { stuck_[address] = value; }
+    void ClearStuckReadBacks() { stuck_.clear(); }
+
+    uint32_t WindowX() const { return Pair(sensor::kWindowX0); }
+    uint32_t WindowY() const { return Pair(sensor::kWindowY0); }
+    uint32_t WindowWidth() const { return Pair(sensor::kWindowWidth0); }
+    uint32_t WindowHeight() const { return Pair(sensor::kWindowHeight0); }
+    uint32_t Vmax() const;
+    uint32_t Hmax() const;
+    uint32_t Shs() const;
+    bool SubsampledReadout() const;  // 2x2 sub-sampled or binned: every other array pixel
+    bool MirrorH() const { return (registers_[sensor::kMirror] & 0x02) != 0; }
+    bool MirrorV() const { return (registers_[sensor::kMirror] & 0x01) != 0; }
+    bool Standby() const { return (registers_[sensor::kStandby] & 0x01) != 0; }
+    uint32_t GainCode() const;       // 0.1 dB steps
+    double GainFactor() const;       // analog gain x gain-mode factor
+    uint16_t BlackLevel() const;     // 12-bit units
+    uint32_t ExposureLines() const;  // VMAX - SHS, at least 1
+    double LinePeriodNs() const;     // HMAX sensor clocks
+    double FramePeriodMs() const;    // VMAX line periods
+    double ExposureUs() const;
+
+  private:
+    uint32_t Pair(uint16_t lowAddress) const {
+        return registers_[lowAddress] |
+               static_cast<uint32_t>(registers_[lowAddress + 1] & sensor::kWindowHighMask) << 8;
+    }
+    void Store24(uint16_t lowAddress, uint32_t value);
+
+    const HeadProfile &profile_;
+    std::array<uint8_t, 0x10000> registers_{};
+    std::map<uint16_t, uint8_t> stuck_;
+};
+
+}  // namespace korvix::sim

@@ -1,0 +1,304 @@
+#include "sim/SimulatedCamera.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace korvix::sim {
+
+namespace {
+constexpr double kAmbientC = 32.0;
+constexpr double kCooledC = 12.0;
+constexpr double kThermalTimeConstantMs = 30000.0;
+constexpr double kNoiseSigmaAtUnityGain = 1.5;
+// The FPGA's frame memory; larger geometries are cut to whole rows within it.
+constexpr size_t kMaxPayloadBytes = 0x4000000;
+}  // namespace
+
+SimulatedCamera::SimulatedCamera(const CameraConfig &config, uint64_t nowMs)
+    : config_(config),
+      fpga_(*config.model->profile, config.fpgaVersion),
+      sensor_(*config.model->profile),
+      scene_(config.model->profile->sensorWidth, config.model->profile->sensorHeight, config.seed),
+      temperatureC_(kAmbientC),
+      temperatureAtMs_(nowMs) {
+    srom_.Program(config_.serial, srom::kSromIdDefault);
+    scene_.SetPattern(config_.scene, config_.uniformLevel);
+    PowerUpLocked(nowMs);
+}
+
+SimulatedCamera::~SimulatedCamera() = default;
+
+void SimulatedCamera::PowerUpLocked(uint64_t nowMs) {
+    fpga_.PowerUp();
+    sensor_.PowerUp();
+    stream_.PowerCycle();
+    AdvanceLocked(nowMs);  // the sensor's frame timing starts at power-up
+    fpgaReadyAtMs_ = nowMs + fpgaBootDelayMs_;
+    fpgaPointer_ = auxPointer_ = 0;
+    sensorPointer_ = 0;
+}
+
+void SimulatedCamera::Notify() {
+    if (listener_) listener_();
+}
+
+void SimulatedCamera::AddLog(uint64_t nowMs, LogTarget target, LogAccess access, uint16_t address,
+                             uint32_t value) {
+    log_.Add(LogEntry{nowMs, target, access, address, value});
+}
+
+FrameTiming SimulatedCamera::TimingLocked() const {
+    FrameTiming timing;
+    timing.running = !sensor_.Standby() && !fpga_.InReset();
+    timing.external = fpga_.ExternalTrigger();
+    timing.periodMs = sensor_.FramePeriodMs();
+    return timing;
+}
+
+void SimulatedCamera::AdvanceLocked(uint64_t nowMs) {
+    stream_.Advance(nowMs, TimingLocked());
+}
+
+bool SimulatedCamera::Plugged() const {
+    std::lock_guard lock(lock_);
+    return plugged_;
+}
+
+uint32_t SimulatedCamera::PlugGeneration() const {
+    std::lock_guard lock(lock_);
+    return plugGeneration_;
+}
+
+void SimulatedCamera::SetChangeListener(std::function<void()> listener) {
+    std::lock_guard lock(lock_);
+    listener_ = std::move(listener);
+}
+
+ControlResult SimulatedCamera::Control(const SetupPacket &setup,
+                                       std::span<uint8_t, request::kDataAreaBytes> data,
+                                       uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    if (!plugged_) return {};
+    AdvanceLocked(nowMs);
+    return DispatchRequestLocked(setup, data, nowMs);
+}
+
+BulkReadResult SimulatedCamera::BulkRead(uint8_t endpoint, std::span<uint8_t> out, uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    if (!plugged_ || endpoint != endpoint::kFrameIn) return {};
+    AdvanceLocked(nowMs);
+    return stream_.Read(out, *this);
+}
+
+bool SimulatedCamera::BulkWrite(uint8_t endpoint, std::span<const uint8_t> data, uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    if (!plugged_ || endpoint != endpoint::kCommandOut) return false;
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortBulkOut,
+           static_cast<uint32_t>(data.size()));
+    return true;
+}
+
+void SimulatedCamera::AbortPipe(uint8_t endpoint, uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortAbortPipe, endpoint);
+    Notify();
+}
+
+void SimulatedCamera::ResetPipe(uint8_t endpoint, uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortResetPipe, endpoint);
+    if (endpoint == endpoint::kFrameIn) stream_.ResetPipe();
+    Notify();
+}
+
+void SimulatedCamera::ResetParentPort(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortResetParentPort, 0);
+    // The FX3 re-enumerates; the FPGA and sensor keep power and registers.
+    stream_.Stop();
+    Notify();
+}
+
+bool SimulatedCamera::FireTrigger(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    if (!plugged_) return false;
+    AdvanceLocked(nowMs);
+    const bool taken = stream_.Trigger(nowMs, TimingLocked());
+    if (taken) Notify();
+    return taken;
+}
+
+void SimulatedCamera::Unplug(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortUnplug, 0);
+    plugged_ = false;
+    ++plugGeneration_;
+    Notify();
+}
+
+void SimulatedCamera::Replug(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    if (plugged_) return;
+    plugged_ = true;
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortReplug, 0);
+    PowerUpLocked(nowMs);
+    Notify();
+}
+
+void SimulatedCamera::InjectLostHeaders(uint32_t count) {
+    std::lock_guard lock(lock_);
+    stream_.LoseHeaders(count);
+}
+
+void SimulatedCamera::InjectShortPayloads(uint32_t count, uint32_t missingBytes) {
+    std::lock_guard lock(lock_);
+    stream_.ShortenPayloads(count, missingBytes);
+}
+
+void SimulatedCamera::InjectI2cNak(uint8_t address, int32_t count) {
+    std::lock_guard lock(lock_);
+    nakAddress_ = address & static_cast<uint8_t>(~i2c::kReadBit);
+    nakCount_ = count;
+}
+
+void SimulatedCamera::SetBusyBitStuck(bool stuck) {
+    std::lock_guard lock(lock_);
+    busyStuck_ = stuck;
+}
+
+void SimulatedCamera::StickSensorReadBack(uint16_t address, uint8_t value) {
+    std::lock_guard lock(lock_);
+    sensor_.StickReadBack(address, value);
+}
+
+void SimulatedCamera::SetFpgaNeverReady(bool never) {
+    std::lock_guard lock(lock_);
+    fpgaNeverReady_ = never;
+}
+
+void SimulatedCamera::SetFpgaBootDelay(uint32_t ms) {
+    std::lock_guard lock(lock_);
+    fpgaBootDelayMs_ = ms;
+}
+
+void SimulatedCamera::ClearFaults() {
+    std::lock_guard lock(lock_);
+    stream_.LoseHeaders(0);
+    stream_.ShortenPayloads(0, 0);
+    nakCount_ = 0;
+    busyStuck_ = false;
+    fpgaNeverReady_ = false;
+    sensor_.ClearStuckReadBacks();
+}
+
+void SimulatedCamera::SetScene(SceneKind kind, uint16_t uniformLevel) {
+    std::lock_guard lock(lock_);
+    scene_.SetPattern(kind, uniformLevel);
+}
+
+void SimulatedCamera::SetSceneImage(std::vector<uint16_t> pixels, uint32_t width, uint32_t height) {
+    std::lock_guard lock(lock_);
+    scene_.SetImage(std::move(pixels), width, height);
+}
+
+std::vector<LogEntry> SimulatedCamera::Log() const {
+    std::lock_guard lock(lock_);
+    return log_.Entries();
+}
+
+void SimulatedCamera::ClearLog() {
+    std::lock_guard lock(lock_);
+    log_.Clear();
+}
+
+uint8_t SimulatedCamera::FpgaRegister(uint8_t reg, uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AdvanceLocked(nowMs);
+    return FpgaValueLocked(reg, nowMs);
+}
+
+uint8_t SimulatedCamera::SensorRegister(uint16_t address) const {
+    std::lock_guard lock(lock_);
+    return sensor_.Stored(address);
+}
+
+uint8_t SimulatedCamera::SromByte(uint16_t address) const {
+    std::lock_guard lock(lock_);
+    return srom_.Byte(address);
+}
+
+uint32_t SimulatedCamera::FrameCounter(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    AdvanceLocked(nowMs);
+    return stream_.FrameCounter();
+}
+
+double SimulatedCamera::FramePeriodMs() const {
+    std::lock_guard lock(lock_);
+    return sensor_.FramePeriodMs();
+}
+
+double SimulatedCamera::TemperatureCelsius(uint64_t nowMs) {
+    std::lock_guard lock(lock_);
+    TemperatureSampleLocked(nowMs);
+    return temperatureC_;
+}
+
+uint16_t SimulatedCamera::TemperatureSampleLocked(uint64_t nowMs) {
+    const double target = config_.model->cooled && fpga_.PeltierOn() ? kCooledC : kAmbientC;
+    if (nowMs > temperatureAtMs_) {
+        const double elapsed = static_cast<double>(nowMs - temperatureAtMs_);
+        temperatureC_ =
+            target + (temperatureC_ - target) * std::exp(-elapsed / kThermalTimeConstantMs);
+        temperatureAtMs_ = nowMs;
+    }
+    // 12-bit two's complement in eighths of a degree.
+    const long eighths = std::lround(temperatureC_ * 8.0);
+    return static_cast<uint16_t>(eighths & 0xFFF);
+}
+
+bool SimulatedCamera::FpgaReadyLocked(uint64_t nowMs) const {
+    return !fpgaNeverReady_ && !fpga_.InReset() && nowMs >= fpgaReadyAtMs_;
+}
+
+std::span<const uint8_t> SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs,
+                                                  FrameHeader &header) {
+    RenderRequest request;
+    request.width = fpga_.FrameWidth();
+    request.height = fpga_.FrameHeight();
+    const size_t sampleBytes = fpga_.WideSamples() ? 2 : 1;
+    const size_t rowBytes = static_cast<size_t>(request.width) * sampleBytes;
+    if (rowBytes > 0 && rowBytes * request.height > kMaxPayloadBytes) {
+        request.height = static_cast<uint32_t>(kMaxPayloadBytes / rowBytes);
+    }
+    request.originX = sensor_.WindowX();
+    request.originY = sensor_.WindowY();
+    request.step = sensor_.SubsampledReadout() ? 2 : 1;
+    request.mirrorH = sensor_.MirrorH();
+    request.mirrorV = sensor_.MirrorV();
+    request.signalScale =
+        sensor_.ExposureUs() / SyntheticScene::kReferenceExposureUs * sensor_.GainFactor();
+    request.blackLevel = sensor_.BlackLevel();
+    request.noiseSigma = kNoiseSigmaAtUnityGain * std::sqrt(sensor_.GainFactor());
+    request.frameIndex = frameCounter;
+    request.timeMs = timeMs;
+
+    const uint32_t exposureLines = sensor_.ExposureLines();
+    std::memcpy(header.data() + header::kExposureLinesOffset, &exposureLines, 4);
+    std::memcpy(header.data() + header::kWidthOffset, &request.width, 4);
+    std::memcpy(header.data() + header::kHeightOffset, &request.height, 4);
+
+    const size_t samples = static_cast<size_t>(request.width) * request.height;
+    if (fpga_.WideSamples()) {
+        wideFrame_.resize(samples);
+        scene_.RenderWide(request, wideFrame_);
+        // Viewing the samples as bytes: little-endian on the wire, as on this host.
+        return {reinterpret_cast<const uint8_t *>(wideFrame_.data()), samples * 2};
+    }
+    narrowFrame_.resize(samples);
+    scene_.RenderNarrow(request, narrowFrame_);
+    return {narrowFrame_.data(), samples};
+}
+
+}  // namespace korvix::sim

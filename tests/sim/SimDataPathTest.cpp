@@ -1,0 +1,176 @@
+// The data path of the simulated camera: arm, frame header, payload in the geometry and data
+// width of the FPGA registers, frame timing from the sensor registers, external trigger.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "SimTestBus.h"
+#include "sim/SimulatedCamera.h"
+
+namespace korvix::sim {
+namespace {
+
+using namespace korvix::sim::test;
+
+CameraConfig Config(const char *spec) {
+    auto parsed = ParseCameraSpec(spec);
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    return parsed.cameras.at(0);
+}
+
+TEST(SimDataPath, ArmedStreamDeliversHeaderThenPayload) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    auto frame = ReadFrame(camera, 100);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(HeaderWord(frame->header, header::kDataLengthOffset), 1280u * 1024u);
+    EXPECT_EQ(frame->payload.size(), 1280u * 1024u);
+    EXPECT_EQ(HeaderWord(frame->header, header::kWidthOffset), 1280u);
+    EXPECT_EQ(HeaderWord(frame->header, header::kHeightOffset), 1024u);
+    // Seven frames of about 14 ms completed by 100 ms; the newest is delivered.
+    const uint32_t counter = HeaderWord(frame->header, header::kFrameCounterOffset);
+    EXPECT_EQ(counter, camera.FrameCounter(100));
+    EXPECT_EQ(counter, static_cast<uint32_t>(100 / camera.FramePeriodMs()));
+}
+
+TEST(SimDataPath, NothingIsDeliveredWithoutAnArm) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    EXPECT_FALSE(Bulk(camera, 64, 500));
+    ASSERT_TRUE(ReadFrame(camera, 500));
+    // After the whole payload the stream is idle again.
+    EXPECT_FALSE(Bulk(camera, 64, 1000));
+}
+
+TEST(SimDataPath, PendingReadLearnsWhenTheNextFrameIsDue) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    ASSERT_TRUE(ReadFrame(camera, 100));
+    ASSERT_TRUE(Arm(camera, 100));
+    std::vector<uint8_t> header(64);
+    BulkReadResult result = camera.BulkRead(endpoint::kFrameIn, header, 100);
+    EXPECT_FALSE(result.ready);
+    ASSERT_TRUE(result.retryAtMs);
+    EXPECT_GT(*result.retryAtMs, 100u);
+    EXPECT_LE(*result.retryAtMs, 100u + static_cast<uint64_t>(std::ceil(camera.FramePeriodMs())));
+    EXPECT_TRUE(camera.BulkRead(endpoint::kFrameIn, header, *result.retryAtMs).ready);
+}
+
+TEST(SimDataPath, HeightAndDataWidthFollowTheFpgaRegisters) {
+    SimulatedCamera camera(Config("imx990:scene=ramp"), 0);
+    FpgaWrite16(camera, fpga::kHeightLow, 512, 0);
+    FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth16, 0);
+    auto frame = ReadFrame(camera, 50);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(HeaderWord(frame->header, header::kDataLengthOffset), 1280u * 512u * 2u);
+    ASSERT_EQ(frame->payload.size(), 1280u * 512u * 2u);
+    // 16-bit little-endian samples with 12 significant bits: the ramp ends at 4095.
+    auto sample = [&](size_t i) { return frame->payload[2 * i] | frame->payload[2 * i + 1] << 8; };
+    EXPECT_EQ(sample(0), 0);
+    EXPECT_EQ(sample(1279), 4095);
+    EXPECT_EQ(sample(1280 * 511 + 1279), 4095);
+
+    FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth8, 60);
+    FpgaWrite16(camera, fpga::kWidthLow, 640, 60);
+    frame = ReadFrame(camera, 100);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->payload.size(), 640u * 512u);
+    EXPECT_EQ(frame->payload[639], 255);
+}
+
+TEST(SimDataPath, FramePeriodFollowsVmax) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    auto framesIn = [&](uint64_t from, uint64_t to) {
+        const uint32_t first = camera.FrameCounter(from);
+        return camera.FrameCounter(to) - first;
+    };
+    // 1078 lines of 12.96 us: about 14 ms.
+    const uint32_t before = framesIn(1000, 11000);
+    EXPECT_NEAR(before, 10000 / (1078 * 0.0129618), 1.0);
+    SensorWrite24(camera, sensor::kVmax0, 2156, 11000);  // twice as long
+    const uint32_t after = framesIn(11000, 21000);
+    EXPECT_NEAR(after, 10000 / (2156 * 0.0129618), 1.0);
+    EXPECT_NEAR(static_cast<double>(before) / after, 2.0, 0.05);
+}
+
+TEST(SimDataPath, StandbyStopsFramesAndRestartsTheTiming) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    SensorWrite(camera, sensor::kStandby, 1, 100);
+    const uint32_t held = camera.FrameCounter(100);
+    EXPECT_EQ(camera.FrameCounter(1000), held);
+    SensorWrite(camera, sensor::kStandby, 0, 1000);
+    const auto firstFrame = 1000 + static_cast<uint64_t>(std::ceil(camera.FramePeriodMs()));
+    EXPECT_EQ(camera.FrameCounter(firstFrame - 1), held);
+    EXPECT_EQ(camera.FrameCounter(firstFrame), held + 1);
+}
+
+TEST(SimDataPath, ExternalTriggerGivesOneFramePerPulse) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    EXPECT_FALSE(camera.FireTrigger(10));  // free-running: pulses are ignored
+    FpgaWrite(camera, fpga::kTriggerMode, fpga::kTriggerModeExternal, 20);
+    const uint32_t start = camera.FrameCounter(20);
+    EXPECT_EQ(camera.FrameCounter(5000), start);
+    ASSERT_TRUE(Arm(camera, 5000));
+    EXPECT_FALSE(Bulk(camera, 64, 6000));
+
+    ASSERT_TRUE(camera.FireTrigger(6000));
+    EXPECT_EQ(camera.FpgaRegister(fpga::kFrameCounter, 6000), static_cast<uint8_t>(start + 1));
+    auto header = Bulk(camera, 64, 6001);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(HeaderWord(*header, header::kFrameCounterOffset), start + 1);
+
+    // A pulse before the arm is kept by the FPGA until it is read.
+    ASSERT_TRUE(camera.FireTrigger(7000));
+    auto frame = ReadFrame(camera, 9000);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(HeaderWord(frame->header, header::kFrameCounterOffset), start + 2);
+    ASSERT_TRUE(Arm(camera, 9000));
+    EXPECT_FALSE(Bulk(camera, 64, 20000));
+}
+
+TEST(SimDataPath, RestartPulseDropsTheHeldFrame) {
+    SimulatedCamera camera(Config("imx990"), 0);
+    FpgaWrite(camera, fpga::kTriggerMode, fpga::kTriggerModeExternal, 0);
+    ASSERT_TRUE(camera.FireTrigger(10));
+    FpgaWrite(camera, fpga::kRestart, 1, 20);
+    FpgaWrite(camera, fpga::kRestart, 0, 20);
+    ASSERT_TRUE(Arm(camera, 30));
+    EXPECT_FALSE(Bulk(camera, 64, 30));
+}
+
+TEST(SimDataPath, PayloadIsReadInPiecesOfAnySize) {
+    SimulatedCamera camera(Config("imx991:scene=ramp"), 0);
+    ASSERT_TRUE(Arm(camera, 100));
+    ASSERT_TRUE(Bulk(camera, 64, 100));
+    size_t total = 0;
+    for (size_t piece : {1000u, 7u, 100000u, 524288u}) {
+        auto bytes = Bulk(camera, piece, 100);
+        ASSERT_TRUE(bytes);
+        total += bytes->size();
+    }
+    EXPECT_EQ(total, 640u * 512u);  // the last read was cut at the end of the payload
+}
+
+TEST(SimDataPath, SubsampledAndMirroredReadoutMapsTheArray) {
+    SimulatedCamera camera(Config("imx990:scene=synthetic"), 0);
+    // Expect the same picture in two ways: mirrored read-out and reversed rows of the plain one.
+    FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth16, 0);
+    auto plain = ReadFrame(camera, 100);
+    SensorWrite(camera, sensor::kMirror, 0x02, 100);
+    auto mirrored = ReadFrame(camera, 200);
+    ASSERT_TRUE(plain && mirrored);
+    // Compare column means (temporal noise averages out; the target moves).
+    auto columnMean = [](const std::vector<uint8_t> &payload, size_t column) {
+        double sum = 0;
+        for (size_t row = 0; row < 1024; ++row) {
+            const size_t i = (row * 1280 + column) * 2;
+            sum += payload[i] | payload[i + 1] << 8;
+        }
+        return sum / 1024;
+    };
+    for (size_t column : {3u, 200u, 777u}) {
+        EXPECT_NEAR(columnMean(plain->payload, column),
+                    columnMean(mirrored->payload, 1279 - column), 2.0);
+    }
+}
+
+}  // namespace
+}  // namespace korvix::sim
