@@ -55,7 +55,7 @@ void FrameStream::Arm() {
     } else {
         state_ = State::Armed;
     }
-    headerSent_ = payloadSent_ = payloadDeliverable_ = 0;
+    headerSent_ = payloadSent_ = payloadDeliverable_ = payloadSize_ = 0;
     payload_ = {};
 }
 
@@ -90,10 +90,11 @@ BulkReadResult FrameStream::Read(std::span<uint8_t> out, FrameComposer &composer
     BulkReadResult result;
     if (state_ == State::Armed && held_) {
         header_.fill(0);
-        payload_ = composer.Compose(held_->counter, held_->timeMs, header_);
-        PutWord(header_, header::kDataLengthOffset, static_cast<uint32_t>(payload_.size()));
+        payload_ = {};
+        payloadSize_ = composer.Compose(held_->counter, held_->timeMs, header_);
+        PutWord(header_, header::kDataLengthOffset, static_cast<uint32_t>(payloadSize_));
         PutWord(header_, header::kFrameCounterOffset, held_->counter);
-        payloadDeliverable_ = payload_.size();
+        payloadDeliverable_ = payloadSize_;
         if (shortPayloads_ > 0) {
             --shortPayloads_;
             payloadDeliverable_ -= std::min<size_t>(shortPayloadMissing_, payloadDeliverable_);
@@ -106,7 +107,7 @@ BulkReadResult FrameStream::Read(std::span<uint8_t> out, FrameComposer &composer
         std::memcpy(out.data(), header_.data() + headerSent_, n);
         headerSent_ += n;
         if (headerSent_ == header_.size()) {
-            if (payload_.empty()) {
+            if (payloadSize_ == 0) {
                 Stop();
             } else {
                 state_ = State::Payload;
@@ -119,9 +120,10 @@ BulkReadResult FrameStream::Read(std::span<uint8_t> out, FrameComposer &composer
     if (state_ == State::Payload) {
         const size_t n = std::min(out.size(), payloadDeliverable_ - payloadSent_);
         if (n > 0 || out.empty()) {
+            if (payload_.empty()) payload_ = composer.Render();
             std::memcpy(out.data(), payload_.data() + payloadSent_, n);
             payloadSent_ += n;
-            if (payloadSent_ == payload_.size()) Stop();
+            if (payloadSent_ == payloadSize_) Stop();
             result.bytes = n;
             result.ready = true;
         }

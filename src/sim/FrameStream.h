@@ -32,14 +32,16 @@ struct FrameTiming {
 
 using FrameHeader = std::array<uint8_t, header::kBytes>;
 
-// Renders the payload of a produced frame; implemented by the camera.
+// Describes and renders the payload of a produced frame; implemented by the camera.
 class FrameComposer {
   public:
     virtual ~FrameComposer() = default;
-    // Fills the header fields other than data length and frame counter and returns the
-    // payload bytes, valid until the next call.
-    virtual std::span<const uint8_t> Compose(uint32_t frameCounter, uint64_t timeMs,
-                                             FrameHeader &header) = 0;
+    // At latch time: fills the header fields other than data length and frame counter,
+    // remembers what the registers ask of this frame, and returns its payload size.
+    virtual size_t Compose(uint32_t frameCounter, uint64_t timeMs, FrameHeader &header) = 0;
+    // Renders the payload of the frame last composed, on its first payload read (a stream
+    // that only reads headers never pays for pixels). Valid until the next Render.
+    virtual std::span<const uint8_t> Render() = 0;
 };
 
 struct BulkReadResult {
@@ -90,7 +92,8 @@ class FrameStream {
     State state_ = State::Idle;
     FrameHeader header_{};
     size_t headerSent_ = 0;
-    std::span<const uint8_t> payload_;
+    std::span<const uint8_t> payload_;  // empty until the first payload read renders it
+    size_t payloadSize_ = 0;
     size_t payloadDeliverable_ = 0;
     size_t payloadSent_ = 0;
 

@@ -40,7 +40,7 @@ void SimulatedCamera::PowerUpLocked(uint64_t nowMs) {
 }
 
 void SimulatedCamera::Notify() {
-    if (listener_) listener_();
+    for (auto &[id, listener] : listeners_) listener();
 }
 
 void SimulatedCamera::AddLog(uint64_t nowMs, LogTarget target, LogAccess access, uint16_t address,
@@ -70,9 +70,16 @@ uint32_t SimulatedCamera::PlugGeneration() const {
     return plugGeneration_;
 }
 
-void SimulatedCamera::SetChangeListener(std::function<void()> listener) {
+uint64_t SimulatedCamera::AddChangeListener(std::function<void()> listener) {
     std::lock_guard lock(lock_);
-    listener_ = std::move(listener);
+    const uint64_t id = nextListenerId_++;
+    listeners_.emplace(id, std::move(listener));
+    return id;
+}
+
+void SimulatedCamera::RemoveChangeListener(uint64_t id) {
+    std::lock_guard lock(lock_);
+    listeners_.erase(id);
 }
 
 ControlResult SimulatedCamera::Control(const SetupPacket &setup,
@@ -262,8 +269,7 @@ bool SimulatedCamera::FpgaReadyLocked(uint64_t nowMs) const {
     return !fpgaNeverReady_ && !fpga_.InReset() && nowMs >= fpgaReadyAtMs_;
 }
 
-std::span<const uint8_t> SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs,
-                                                  FrameHeader &header) {
+size_t SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs, FrameHeader &header) {
     RenderRequest request;
     request.width = fpga_.FrameWidth();
     request.height = fpga_.FrameHeight();
@@ -283,21 +289,26 @@ std::span<const uint8_t> SimulatedCamera::Compose(uint32_t frameCounter, uint64_
     request.noiseSigma = kNoiseSigmaAtUnityGain * std::sqrt(sensor_.GainFactor());
     request.frameIndex = frameCounter;
     request.timeMs = timeMs;
+    latched_ = request;
+    latchedWide_ = fpga_.WideSamples();
 
     const uint32_t exposureLines = sensor_.ExposureLines();
     std::memcpy(header.data() + header::kExposureLinesOffset, &exposureLines, 4);
     std::memcpy(header.data() + header::kWidthOffset, &request.width, 4);
     std::memcpy(header.data() + header::kHeightOffset, &request.height, 4);
+    return rowBytes * request.height;
+}
 
-    const size_t samples = static_cast<size_t>(request.width) * request.height;
-    if (fpga_.WideSamples()) {
+std::span<const uint8_t> SimulatedCamera::Render() {
+    const size_t samples = static_cast<size_t>(latched_.width) * latched_.height;
+    if (latchedWide_) {
         wideFrame_.resize(samples);
-        scene_.RenderWide(request, wideFrame_);
+        scene_.RenderWide(latched_, wideFrame_);
         // Viewing the samples as bytes: little-endian on the wire, as on this host.
         return {reinterpret_cast<const uint8_t *>(wideFrame_.data()), samples * 2};
     }
     narrowFrame_.resize(samples);
-    scene_.RenderNarrow(request, narrowFrame_);
+    scene_.RenderNarrow(latched_, narrowFrame_);
     return {narrowFrame_.data(), samples};
 }
 

@@ -8,8 +8,9 @@
 //
 // Time: every call takes the current time in ms (the platform clock's TickCount, as the
 // adapter and the Simulator read it), so the model itself never reads a clock.
-// Threads: thread-safe; every public call takes the camera's lock. The change listener is
-// called with the lock held and must only signal (for example set an event).
+// Threads: thread-safe; every public call takes the camera's lock. Change listeners are
+// called with the lock held and must only signal (take no lock that is held while calling
+// into the camera).
 
 #include <array>
 #include <cstdint>
@@ -69,9 +70,11 @@ class SimulatedCamera final : private FrameComposer {
     // Changes with every unplug; handles opened before it are dead.
     uint32_t PlugGeneration() const;
 
-    // Called when something may let a pending bulk read complete or fail (arm, trigger,
-    // restart, abort, unplug, re-plug).
-    void SetChangeListener(std::function<void()> listener);
+    // Listeners are called when something may let a pending bulk read complete or fail
+    // (arm, trigger, restart, abort, unplug, re-plug). Returns an id for removal; after
+    // RemoveChangeListener returns, the listener is not running and will not be called.
+    uint64_t AddChangeListener(std::function<void()> listener);
+    void RemoveChangeListener(uint64_t id);
 
     // ---- Test control ----
     bool FireTrigger(uint64_t nowMs);  // false unless the FPGA is in external-trigger mode
@@ -103,9 +106,9 @@ class SimulatedCamera final : private FrameComposer {
     double TemperatureCelsius(uint64_t nowMs);
 
   private:
-    // FrameComposer: renders the payload the registers describe.
-    std::span<const uint8_t> Compose(uint32_t frameCounter, uint64_t timeMs,
-                                     FrameHeader &header) override;
+    // FrameComposer: the payload the registers describe at latch time.
+    size_t Compose(uint32_t frameCounter, uint64_t timeMs, FrameHeader &header) override;
+    std::span<const uint8_t> Render() override;
 
     // All below run with lock_ held.
     void AdvanceLocked(uint64_t nowMs);
@@ -137,7 +140,8 @@ class SimulatedCamera final : private FrameComposer {
     SyntheticScene scene_;
     FrameStream stream_;
     RegisterLog log_;
-    std::function<void()> listener_;
+    std::map<uint64_t, std::function<void()>> listeners_;
+    uint64_t nextListenerId_ = 1;
 
     bool plugged_ = true;
     uint32_t plugGeneration_ = 0;
@@ -165,7 +169,9 @@ class SimulatedCamera final : private FrameComposer {
     double temperatureC_;
     uint64_t temperatureAtMs_;
 
-    // Payload buffers reused from frame to frame.
+    // The frame last composed, and payload buffers reused from frame to frame.
+    RenderRequest latched_;
+    bool latchedWide_ = false;
     std::vector<uint16_t> wideFrame_;
     std::vector<uint8_t> narrowFrame_;
 };

@@ -90,7 +90,7 @@ TEST(SimFaults, FpgaNeverReady) {
 TEST(SimFaults, UnplugFailsEverythingAndReplugPowerCycles) {
     SimulatedCamera camera(Config("imx990"), 0);
     int changes = 0;
-    camera.SetChangeListener([&] { ++changes; });
+    camera.AddChangeListener([&] { ++changes; });
     FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth16, 0);
     const uint32_t generation = camera.PlugGeneration();
     camera.Unplug(10);
