@@ -108,7 +108,8 @@ class CKorvixU3T2Base {
     virtual int CopyFirstFrame(uint8_t *buffer, int orientationFlag);
     virtual int SetDataTimeout(uint32_t ms);
     // 1 when the acquisition failed, 2 when no new frame came within ms, 3 when a new frame
-    // is in the ring.
+    // is in the ring. A 2 may also answer a frame event whose frame an earlier copy already
+    // took (the copy takes the newest frame): callers that want the next frame wait again.
     virtual int WaitFrame(uint32_t ms);
     // Copies the newest frame and marks it taken; returns 0.
     virtual int GetFrame(uint8_t *buffer, int orientationFlag);
