@@ -4,9 +4,7 @@
 
 #include "platform/usb/libusb/LibusbDriverPort.h"
 #include "platform/usb/libusb/LibusbTranslation.h"
-#if KORVIX_HAVE_SIM
 #include "sim/SimulatedDriverPort.h"
-#endif
 
 namespace korvix::platform::usb {
 
@@ -29,11 +27,9 @@ DriverBackend SelectDriverBackend() {
 }
 
 std::unique_ptr<DriverPort> CreateDriverPort() {
-#if KORVIX_HAVE_SIM
     if (SelectDriverBackend() == DriverBackend::Simulator) {
         return sim::CreateSimulatedDriverPort(std::getenv("KORVIX_SIMULATE"));
     }
-#endif
     return libusb::CreateLibusbDriverPort(VendorIdsFromEnvironment());
 }
 
