@@ -115,9 +115,17 @@ TEST_F(CoreSettings, TriggerModeOneTakesOneTriggeredFrameOnANewFpga) {
     UseCameras("imx990");
     auto core = OpenCore(0x3260);
     std::atomic<bool> done{false};
+    std::atomic<int> pulsesAfterCapture{0};
     std::thread trigger([&] {
         while (!done) {
             sim::Simulator::Instance().FireTrigger(0);
+            // A pulse fired while the core had not yet counted its frame came before the
+            // frame counter was resynchronised; the first pulse that finds the frame
+            // counted may have come after it, and ends the pulses.
+            if (core->CountedFrames() != 0) {
+                ++pulsesAfterCapture;
+                break;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     });
@@ -128,8 +136,10 @@ TEST_F(CoreSettings, TriggerModeOneTakesOneTriggeredFrameOnANewFpga) {
     EXPECT_EQ(core->CountedFrames(), 1);
     EXPECT_EQ(Camera().FpgaRegister(sim::fpga::kTriggerMode, sim::Simulator::NowMs()),
               sim::fpga::kTriggerModeExternal);
-    EXPECT_EQ(core->LastFrameCounter(),
-              Camera().FpgaRegister(sim::fpga::kFrameCounter, sim::Simulator::NowMs()));
+    // The resynchronised counter is the FPGA's, give or take the one late pulse.
+    const uint8_t counterNow = Camera().FpgaRegister(sim::fpga::kFrameCounter, sim::Simulator::NowMs());
+    const auto pulsesSinceResync = static_cast<uint8_t>(counterNow - core->LastFrameCounter());
+    EXPECT_LE(pulsesSinceResync, pulsesAfterCapture.load());
     // The same mode again without force changes nothing.
     Camera().ClearLog();
     EXPECT_EQ(core->SetTriggerMode(1, 0), 1);
