@@ -133,7 +133,7 @@ int RunChild(const std::string &filter) {
 
 // The child half of the two-process test: started while the parent holds a controller
 // with two rows, it must see them before enumerating anything itself.
-TEST(ControllerSharedTable, ChildProcessSeesTheParentsRows) {
+TEST(ControllerSharedTableChild, ChildProcessSeesTheParentsRows) {
     if (std::getenv("KORVIX_TEST_CHILD") == nullptr) GTEST_SKIP() << "runs as a child only";
     auto controller = MakeController(std::make_shared<FakeCamera>());
     ASSERT_EQ(controller->TableRowCount(), 2);
@@ -156,7 +156,7 @@ TEST(ControllerSharedTable, SecondProcessSeesRowsAndLastDetachLeavesCountZero) {
     auto controller = MakeController(camera);
     ASSERT_EQ(controller->EnumerateDevices(), 2);
 
-    EXPECT_EQ(RunChild("ControllerSharedTable.ChildProcessSeesTheParentsRows"), 0);
+    EXPECT_EQ(RunChild("ControllerSharedTableChild.ChildProcessSeesTheParentsRows"), 0);
     EXPECT_EQ(ReadSection(*section).attachCount, 1);  // the child detached
     controller.reset();
     EXPECT_EQ(ReadSection(*section).attachCount, 0);
