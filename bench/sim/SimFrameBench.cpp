@@ -54,7 +54,7 @@ BENCHMARK(BM_SceneRenderNarrow)->Unit(benchmark::kMicrosecond);
 
 // Arm, header and payload through the camera model, as the acquisition thread reads them.
 void BM_CameraFrame16Bit(benchmark::State &state) {
-    auto parsed = ParseCameraSpec("imx990");
+    auto parsed = ParseCameraList("imx990");
     SimulatedCamera camera(parsed.cameras.at(0), 0);
     std::array<uint8_t, 64> data{};
     data[0] = fpga::kDataWidth;

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/CameraSpec.h"
+#include "sim/CameraList.h"
 #include "sim/FpgaModel.h"
 #include "sim/FrameStream.h"
 #include "sim/IdentityEeprom.h"

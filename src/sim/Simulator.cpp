@@ -37,7 +37,7 @@ uint64_t Simulator::NowMs() {
 }
 
 bool Simulator::Configure(std::string_view spec, std::string *error) {
-    SpecParseResult parsed = ParseCameraSpec(spec);
+    CameraListParseResult parsed = ParseCameraList(spec);
     if (!parsed.ok()) {
         if (error != nullptr) *error = parsed.error;
         return false;

@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/CameraSpec.h"
+#include "sim/CameraList.h"
 
 namespace korvix::sim {
 

@@ -14,7 +14,7 @@ namespace {
 using namespace korvix::sim::test;
 
 CameraConfig Config(const char *spec) {
-    auto parsed = ParseCameraSpec(spec);
+    auto parsed = ParseCameraList(spec);
     EXPECT_TRUE(parsed.ok()) << parsed.error;
     return parsed.cameras.at(0);
 }

@@ -1,4 +1,4 @@
-#include "sim/CameraSpec.h"
+#include "sim/CameraList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,8 +110,8 @@ std::string DefaultSerial(const ModelInfo &model, size_t index) {
     return upper + number;
 }
 
-SpecParseResult ParseEntries(std::string_view text) {
-    SpecParseResult result;
+CameraListParseResult ParseEntries(std::string_view text) {
+    CameraListParseResult result;
     if (Trim(text).empty()) return result;
     size_t start = 0;
     while (start <= text.size()) {
@@ -160,8 +160,8 @@ SpecParseResult ParseEntries(std::string_view text) {
 
 }  // namespace
 
-SpecParseResult ParseCameraSpec(std::string_view text) {
-    SpecParseResult result = ParseEntries(text);
+CameraListParseResult ParseCameraList(std::string_view text) {
+    CameraListParseResult result = ParseEntries(text);
     if (!result.ok()) result.cameras.clear();  // a faulty list configures nothing
     return result;
 }

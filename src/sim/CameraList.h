@@ -36,7 +36,7 @@ struct CameraConfig {
     uint64_t seed = 1;
 };
 
-struct SpecParseResult {
+struct CameraListParseResult {
     std::vector<CameraConfig> cameras;
     std::string error;  // empty on success; names the offending part otherwise
     bool ok() const { return error.empty(); }
@@ -44,6 +44,6 @@ struct SpecParseResult {
 
 // Parses a camera list. Empty entries are errors; an empty text gives no cameras.
 // Cameras without a serial option get "<MODEL>-SIM<index+1 as 4 digits>", unique per camera.
-SpecParseResult ParseCameraSpec(std::string_view text);
+CameraListParseResult ParseCameraList(std::string_view text);
 
 }  // namespace korvix::sim

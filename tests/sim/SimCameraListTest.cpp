@@ -1,12 +1,12 @@
-#include "sim/CameraSpec.h"
+#include "sim/CameraList.h"
 
 #include <gtest/gtest.h>
 
 namespace korvix::sim {
 namespace {
 
-TEST(SimCameraSpec, ModelNamesMapToProductIds) {
-    auto result = ParseCameraSpec("imx990,imx990c,imx991,imx991c,imx992,imx992c,imx993,imx993c");
+TEST(SimCameraList, ModelNamesMapToProductIds) {
+    auto result = ParseCameraList("imx990,imx990c,imx991,imx991c,imx992,imx992c,imx993,imx993c");
     ASSERT_TRUE(result.ok()) << result.error;
     const uint16_t expected[] = {0x3260, 0x3270, 0x3280, 0x3290, 0x3370, 0x3380, 0x33C0, 0x33D0};
     ASSERT_EQ(result.cameras.size(), 8u);
@@ -16,8 +16,8 @@ TEST(SimCameraSpec, ModelNamesMapToProductIds) {
     }
 }
 
-TEST(SimCameraSpec, DefaultsMakeAHealthyCameraWithUniqueSerials) {
-    auto result = ParseCameraSpec("imx990, imx990");
+TEST(SimCameraList, DefaultsMakeAHealthyCameraWithUniqueSerials) {
+    auto result = ParseCameraList("imx990, imx990");
     ASSERT_TRUE(result.ok()) << result.error;
     ASSERT_EQ(result.cameras.size(), 2u);
     const CameraConfig &camera = result.cameras[0];
@@ -32,8 +32,8 @@ TEST(SimCameraSpec, DefaultsMakeAHealthyCameraWithUniqueSerials) {
     EXPECT_NE(result.cameras[0].serial, result.cameras[1].serial);
 }
 
-TEST(SimCameraSpec, OptionsAreApplied) {
-    auto result = ParseCameraSpec(
+TEST(SimCameraList, OptionsAreApplied) {
+    auto result = ParseCameraList(
         "imx992c:serial=CAM-7:fw=0x1100:fpga=0x8024:speed=3:scene=uniform:2000:seed=99,"
         "imx991:scene=ramp");
     ASSERT_TRUE(result.ok()) << result.error;
@@ -48,21 +48,21 @@ TEST(SimCameraSpec, OptionsAreApplied) {
     EXPECT_EQ(result.cameras[1].scene, SceneKind::Ramp);
 }
 
-TEST(SimCameraSpec, EmptyTextGivesNoCameras) {
-    auto result = ParseCameraSpec("  ");
+TEST(SimCameraList, EmptyTextGivesNoCameras) {
+    auto result = ParseCameraList("  ");
     EXPECT_TRUE(result.ok());
     EXPECT_TRUE(result.cameras.empty());
 }
 
-TEST(SimCameraSpec, MistakesAreReportedWithTheirCamera) {
+TEST(SimCameraList, MistakesAreReportedWithTheirCamera) {
     for (const char *bad : {"imx999", "imx990,,imx990", "imx990:speed=2", "imx990:fw=0x10000",
                             "imx990:scene=uniform:5000", "imx990:colour=red", "imx990:seed",
                             "imx990:serial=0123456789012345678901234567890123"}) {
-        auto result = ParseCameraSpec(bad);
+        auto result = ParseCameraList(bad);
         EXPECT_FALSE(result.ok()) << bad;
         EXPECT_TRUE(result.cameras.empty()) << bad;
     }
-    EXPECT_NE(ParseCameraSpec("imx990,imx990:speed=9").error.find("camera 2"), std::string::npos);
+    EXPECT_NE(ParseCameraList("imx990,imx990:speed=9").error.find("camera 2"), std::string::npos);
 }
 
 }  // namespace
