@@ -114,6 +114,45 @@ typedef void (*KorvixMessageHandler)(void *window, unsigned int message, uintptr
 KORVIX_API int KORVIX_CALL Korvix_SetMessageHandler(KorvixMessageHandler handler, void *context);
 #endif
 
+/* ---- Device selection and identity ------------------------------------------------ */
+
+/* Lists the attached cameras: names[k] becomes "KorvixTesslin_NN" with NN = k + 1 for
+ * each present camera in device-number order (at most 10); the remaining entries become
+ * empty strings. Returns the number of names written. */
+KORVIX_API int KORVIX_CALL Korvix_EnumDevice(int handle, char names[10][256]);
+/* Wide twin of Korvix_EnumDevice. */
+KORVIX_API int KORVIX_CALL Korvix_EnumDeviceW(int handle, wchar_t names[10][256]);
+/* Selects (opens) the camera with this device number (0 to 31) and writes the session's
+ * cached settings to it; CAMERR_OPEN when it is absent or cannot be opened,
+ * CAMERR_NOT_READY while a preview or trigger worker runs. */
+KORVIX_API int KORVIX_CALL Korvix_SetDeviceNumber(int handle, int number);
+/* "KorvixTesslin_NN" with NN = number + 1 for a present device number. size must hold the
+ * whole name and its terminator (17 bytes), else CAMERR_PARAMETER and nothing is written;
+ * CAMERR_OPEN for an absent device. */
+KORVIX_API int KORVIX_CALL Korvix_GetDeviceName(int handle, int number, char *name, int size);
+/* Wide twin; size in characters. Fails with the narrow lookup's code, or CAMERR_FAILED
+ * when the name does not fit. */
+KORVIX_API int KORVIX_CALL Korvix_GetDeviceNameW(int handle, int number, wchar_t *name, int size);
+/* Fills the record up to offset 36 (CAMERR_MEMORY when info->size is below 36), and the
+ * real-exposure limits too when info->size is 56 or more. */
+KORVIX_API int KORVIX_CALL Korvix_GetCameraInfo(int handle, KorvixCameraInfo *info);
+/* The identity text of the selected camera (at most 31 characters; empty when the camera
+ * holds none); size must be at least 32 (else CAMERR_PARAMETER). Returns 0 without a code
+ * when the identity memory cannot be read at all (out is left as it was). */
+KORVIX_API int KORVIX_CALL Korvix_ReadSerialNumberA(int handle, char *out, int size);
+/* Wide twin; size in characters; CAMERR_FAILED when the text does not fit. */
+KORVIX_API int KORVIX_CALL Korvix_ReadSerialNumberW(int handle, wchar_t *out, int size);
+/* One byte of the identity memory (address 0 to 0xFFF); stores 1 or 0 through ok (may be
+ * NULL). A failure announces CAMERR_NOT_READY without recording it. */
+KORVIX_API int KORVIX_CALL Korvix_ReadSromID(int handle, int address, int *ok);
+/* Writes one byte of the identity memory and reads it back (up to 10 times, writing again
+ * while it differs); 0 when it never reads back as written. A failure announces
+ * CAMERR_NOT_READY without recording it. */
+KORVIX_API int KORVIX_CALL Korvix_WriteSromID(int handle, int address, int value);
+/* The capture window's effective width and height, before sub-sampling. */
+KORVIX_API int KORVIX_CALL Korvix_Width(int handle);
+KORVIX_API int KORVIX_CALL Korvix_Height(int handle);
+
 /* ---- Functions this camera does not offer ------------------------------------------ */
 
 /* Each returns 0 and announces CAMERR_NOT_SUPPORTED with WM_CAMERA_ERROR without recording
