@@ -1,0 +1,204 @@
+#include "session/mask/MaskCorrection.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace korvix::mask {
+
+namespace {
+
+template <typename T>
+T *RowOf(imaging::FrameImage &image, int64_t y) {
+    return reinterpret_cast<T *>(image.Bits() + y * image.Pitch());
+}
+
+template <typename T>
+const T *RowOf(const imaging::FrameImage &image, int64_t y) {
+    return reinterpret_cast<const T *>(image.Bits() + y * image.Pitch());
+}
+
+// True when every frame pixel's sensor position lies inside `sensorImage` and the two
+// images have the same bit count (8 or 16).
+bool WindowFits(const imaging::FrameImage &frame, const imaging::FrameImage &sensorImage,
+                SensorWindow window) {
+    if (frame.IsEmpty() || sensorImage.IsEmpty()) return false;
+    if (frame.BitCount() != sensorImage.BitCount()) return false;
+    if (frame.BitCount() != 8 && frame.BitCount() != 16) return false;
+    if (window.step < 1 || window.startX < 0 || window.startY < 0) return false;
+    const int64_t lastX = window.startX + int64_t{frame.Width() - 1} * window.step;
+    const int64_t lastY = window.startY + int64_t{frame.Height() - 1} * window.step;
+    return lastX < sensorImage.Width() && lastY < sensorImage.Height();
+}
+
+template <typename T>
+void BuildMap(const imaging::FrameImage &reference, imaging::FrameImage &map, DefectMapKind kind) {
+    constexpr bool kWide = sizeof(T) == 2;
+    const int limit =
+        kind == kHotMap ? (kWide ? kHotLimit16 : kHotLimit8) : (kWide ? kDeadLimit16 : kDeadLimit8);
+    const int32_t width = reference.Width();
+    const int32_t height = reference.Height();
+    for (int32_t y = 0; y < height; ++y) {
+        const T *in = RowOf<T>(reference, y);
+        T *out = RowOf<T>(map, y);
+        const bool inner = y >= 2 && y < height - 2;
+        for (int32_t x = 0; x < width; ++x) {
+            const bool marked = kind == kHotMap ? in[x] > limit : in[x] < limit;
+            out[x] = inner && x >= 2 && x < width - 2 && marked ? 1 : 0;
+        }
+    }
+}
+
+template <typename T>
+void Rescale(imaging::FrameImage &frame, const imaging::FrameImage &dark,
+             const imaging::FrameImage &bright, SensorWindow window) {
+    const int32_t width = frame.Width();
+    const int32_t height = frame.Height();
+    const int32_t step = window.step;
+    for (int32_t y = 0; y < height; ++y) {
+        const int64_t sensorY = window.startY + int64_t{y} * step;
+        T *pixel = RowOf<T>(frame, y);
+        const T *darkRow = RowOf<T>(dark, sensorY) + window.startX;
+        const T *brightRow = RowOf<T>(bright, sensorY) + window.startX;
+        for (int32_t x = 0; x < width; ++x) {
+            const int d = darkRow[x * step];
+            const int b = brightRow[x * step];
+            const int p = pixel[x];
+            if constexpr (sizeof(T) == 1) {
+                if (d != b) pixel[x] = static_cast<T>(std::clamp((p - d) * 256 / (b - d), 0, 255));
+            } else {
+                if (d < b) {
+                    pixel[x] = static_cast<T>(std::clamp((p - d) * 4096 / (b - d), 0, 4095) << 4);
+                }
+            }
+        }
+    }
+}
+
+// Marks outliers and mapped defects of the frame in the work map (frame coordinates),
+// clearing everything else in the frame's area.
+template <typename T>
+void MarkDefects(const imaging::FrameImage &frame, const imaging::FrameImage &hotMap,
+                 const imaging::FrameImage &deadMap, imaging::FrameImage &workMap,
+                 SensorWindow window, int threshold) {
+    constexpr int32_t kMargin = 4;
+    const int32_t width = frame.Width();
+    const int32_t height = frame.Height();
+    const int32_t step = window.step;
+    for (int32_t y = 0; y < height; ++y) {
+        T *work = RowOf<T>(workMap, y);
+        if (y < kMargin || y >= height - kMargin || width <= 2 * kMargin) {
+            std::memset(work, 0, sizeof(T) * static_cast<size_t>(width));
+            continue;
+        }
+        const int64_t sensorY = window.startY + int64_t{y} * step;
+        const T *hot = RowOf<T>(hotMap, sensorY) + window.startX;
+        const T *dead = RowOf<T>(deadMap, sensorY) + window.startX;
+        const T *above = RowOf<T>(frame, y - 1);
+        const T *pixel = RowOf<T>(frame, y);
+        const T *below = RowOf<T>(frame, y + 1);
+        std::fill(work, work + kMargin, T{0});
+        std::fill(work + width - kMargin, work + width, T{0});
+        for (int32_t x = kMargin; x < width - kMargin; ++x) {
+            const int mean = (pixel[x - 1] + pixel[x + 1] + above[x] + below[x]) >> 2;
+            const bool outlier = std::abs(pixel[x] - mean) >= threshold;
+            work[x] = outlier || hot[x * step] != 0 || dead[x * step] != 0 ? 1 : 0;
+        }
+    }
+}
+
+// Replaces each marked pixel by the mean of the nearest unmarked pixels along its row and
+// column. Marked pixels are never read as sources, so the order of repair does not matter.
+template <typename T>
+void RepairDefects(imaging::FrameImage &frame, const imaging::FrameImage &workMap) {
+    const int32_t width = frame.Width();
+    const int32_t height = frame.Height();
+    const auto marked = [&workMap](int32_t x, int32_t y) { return RowOf<T>(workMap, y)[x] != 0; };
+    for (int32_t y = 0; y < height; ++y) {
+        const T *work = RowOf<T>(workMap, y);
+        T *pixel = RowOf<T>(frame, y);
+        for (int32_t x = 0; x < width; ++x) {
+            if (work[x] == 0) continue;
+            int sum = 0;
+            int found = 0;
+            for (int32_t i = x - 1; i >= 0; --i) {
+                if (work[i] == 0) {
+                    sum += pixel[i];
+                    ++found;
+                    break;
+                }
+            }
+            for (int32_t i = x + 1; i < width; ++i) {
+                if (work[i] == 0) {
+                    sum += pixel[i];
+                    ++found;
+                    break;
+                }
+            }
+            for (int32_t i = y - 1; i >= 0; --i) {
+                if (!marked(x, i)) {
+                    sum += RowOf<T>(frame, i)[x];
+                    ++found;
+                    break;
+                }
+            }
+            for (int32_t i = y + 1; i < height; ++i) {
+                if (!marked(x, i)) {
+                    sum += RowOf<T>(frame, i)[x];
+                    ++found;
+                    break;
+                }
+            }
+            if (found != 0) pixel[x] = static_cast<T>(sum / found);
+        }
+    }
+}
+
+}  // namespace
+
+bool BuildDefectMap(const imaging::FrameImage &reference, imaging::FrameImage &map,
+                    DefectMapKind kind) {
+    if (reference.IsEmpty() || map.IsEmpty() || reference.Width() != map.Width() ||
+        reference.Height() != map.Height() || reference.BitCount() != map.BitCount()) {
+        return false;
+    }
+    if (reference.BitCount() == 8) {
+        BuildMap<uint8_t>(reference, map, kind);
+    } else if (reference.BitCount() == 16) {
+        BuildMap<uint16_t>(reference, map, kind);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool MaskCorrect(imaging::FrameImage &frame, const imaging::FrameImage &dark,
+                 const imaging::FrameImage &bright, SensorWindow window) {
+    if (!WindowFits(frame, dark, window) || !WindowFits(frame, bright, window)) return false;
+    if (frame.BitCount() == 8) {
+        Rescale<uint8_t>(frame, dark, bright, window);
+    } else {
+        Rescale<uint16_t>(frame, dark, bright, window);
+    }
+    return true;
+}
+
+bool DefectCorrect(imaging::FrameImage &frame, const imaging::FrameImage &hotMap,
+                   const imaging::FrameImage &deadMap, imaging::FrameImage &workMap,
+                   SensorWindow window, int threshold) {
+    if (!WindowFits(frame, hotMap, window) || !WindowFits(frame, deadMap, window)) return false;
+    if (workMap.BitCount() != frame.BitCount() || workMap.Width() < frame.Width() ||
+        workMap.Height() < frame.Height()) {
+        return false;
+    }
+    if (frame.BitCount() == 8) {
+        MarkDefects<uint8_t>(frame, hotMap, deadMap, workMap, window, threshold);
+        RepairDefects<uint8_t>(frame, workMap);
+    } else {
+        MarkDefects<uint16_t>(frame, hotMap, deadMap, workMap, window, threshold);
+        RepairDefects<uint16_t>(frame, workMap);
+    }
+    return true;
+}
+
+}  // namespace korvix::mask
