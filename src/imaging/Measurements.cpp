@@ -35,9 +35,9 @@ int MeanLevel(const ConversionArea &area, void *, void *) {
     return samples == 0 ? 0 : static_cast<int>(total / samples);
 }
 
-// Sums every cell of the mosaic over the area; with SkipExtremes, samples 0 and 255 are
-// left out of both sum and count.
-template <typename Sample, bool SkipExtremes>
+// Sums every cell of the mosaic over the area. With a nonzero Saturation, samples 0 and
+// Saturation (no signal, clipped) are left out of both sum and count.
+template <typename Sample, uint32_t Saturation>
 MosaicSums SumMosaic(const ConversionArea &area) {
     MosaicSums sums;
     const int64_t width = area.Width();
@@ -50,15 +50,15 @@ MosaicSums SumMosaic(const ConversionArea &area) {
             uint64_t count = 0;
             for (int64_t j = parity; j < width; j += 2) {
                 const uint32_t value = row[j];
-                if constexpr (SkipExtremes) {
-                    const bool counted = value != 0 && value != 255;
+                if constexpr (Saturation != 0) {
+                    const bool counted = value != 0 && value != Saturation;
                     sum += counted ? value : 0;
                     count += counted ? 1 : 0;
                 } else {
                     sum += value;
                 }
             }
-            if constexpr (!SkipExtremes) count = static_cast<uint64_t>((width - parity + 1) / 2);
+            if constexpr (Saturation == 0) count = static_cast<uint64_t>((width - parity + 1) / 2);
             sums.sum[rowParity][parity] += sum;
             sums.count[rowParity][parity] += count;
         }
@@ -70,7 +70,7 @@ template <typename Sample>
 int WhiteBalanceMeasure(const ConversionArea &area, void *first, void *) {
     auto *result = static_cast<WhiteBalanceResult *>(first);
     if (result == nullptr) return 0;
-    const MosaicSums sums = SumMosaic<Sample, false>(area);
+    const MosaicSums sums = SumMosaic<Sample, 0>(area);
     uint64_t colorSum[3] = {}, colorCount[3] = {};
     for (int rowParity = 0; rowParity < 2; ++rowParity) {
         for (int columnParity = 0; columnParity < 2; ++columnParity) {
@@ -106,10 +106,11 @@ int WhiteBalanceMeasure(const ConversionArea &area, void *first, void *) {
     return 1;
 }
 
+template <typename Sample, uint32_t Saturation>
 int GrayGainMeasure(const ConversionArea &area, void *first, void *) {
     auto *params = static_cast<GrayGainParams *>(first);
     if (params == nullptr) return 0;
-    const MosaicSums sums = SumMosaic<uint8_t, true>(area);
+    const MosaicSums sums = SumMosaic<Sample, Saturation>(area);
     uint64_t siteSum[4] = {}, siteCount[4] = {};
     for (int rowParity = 0; rowParity < 2; ++rowParity) {
         for (int columnParity = 0; columnParity < 2; ++columnParity) {
@@ -138,6 +139,7 @@ const PixelConverter MeanLevel8 = AsConverter<MeanLevel<uint8_t, 0>>;
 const PixelConverter MeanLevel16 = AsConverter<MeanLevel<uint16_t, 4>>;
 const PixelConverter WhiteBalanceMeasure8 = AsConverter<WhiteBalanceMeasure<uint8_t>>;
 const PixelConverter WhiteBalanceMeasure16 = AsConverter<WhiteBalanceMeasure<uint16_t>>;
-const PixelConverter GrayGainMeasure8 = AsConverter<GrayGainMeasure>;
+const PixelConverter GrayGainMeasure8 = AsConverter<GrayGainMeasure<uint8_t, 255>>;
+const PixelConverter GrayGainMeasure16 = AsConverter<GrayGainMeasure<uint16_t, 4095>>;
 
 }  // namespace korvix::imaging

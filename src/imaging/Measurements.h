@@ -30,4 +30,8 @@ extern const PixelConverter WhiteBalanceMeasure16;
 // changes. Returns 1, or 0 without a record.
 extern const PixelConverter GrayGainMeasure8;
 
+// The same measurement over a 16-bit raw frame of 12-bit samples: samples 0 and 4095 are
+// skipped, the gains are computed alike.
+extern const PixelConverter GrayGainMeasure16;
+
 }  // namespace korvix::imaging

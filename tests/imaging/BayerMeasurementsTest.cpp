@@ -130,6 +130,29 @@ TEST(ImagingGrayGainMeasure, SkipsExtremesAndScalesToGreenOne) {
     EXPECT_EQ(params.gain[kSiteB], 64);
 }
 
+TEST(ImagingGrayGainMeasure, SixteenBitFramesSkipZeroAndTwelveBitSaturation) {
+    FrameImage raw;
+    ASSERT_EQ(raw.Create(6, 4, 16), 1);
+    // Site levels above 255 catch a routine that reads the words as bytes.
+    const int levels[4] = {1000, 2000, 500, 4000};  // R, G1, G2, B
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 6; ++column) {
+            const GraySite site = GrayGainSite(1, column, row);
+            uint16_t value = static_cast<uint16_t>(levels[site]);
+            // Black and saturated samples on the red site must not pull its mean.
+            if (site == kSiteR && column < 2) value = row < 2 ? 4095 : 0;
+            SetWord(raw, column, row, 0, value);
+        }
+    }
+    GrayGainParams params;
+    params.bayerMode = 1;
+    ASSERT_EQ(ConvertImage(raw, GrayGainMeasure16, raw, nullptr, 0, 0, &params), 1);
+    EXPECT_EQ(params.gain[kSiteR], 256);
+    EXPECT_EQ(params.gain[kSiteG1], 128);
+    EXPECT_EQ(params.gain[kSiteG2], 512);
+    EXPECT_EQ(params.gain[kSiteB], 64);
+}
+
 TEST(ImagingGrayGainMeasure, SiteWithoutSamplesKeepsItsGain) {
     FrameImage raw;
     ASSERT_EQ(raw.Create(4, 4, 8), 1);

@@ -1,0 +1,34 @@
+#pragma once
+
+// ProcessFrame: the one routine every received frame passes before it is drawn, copied
+// to the application or recorded. The session calls it with frameLock held, after the
+// raw image of the colour index holds the laid-out frame; it works in place on the
+// session's images, which Prepare has allocated for that colour index, and allocates
+// nothing.
+//
+// Steps, in this order, each only when its setting is not neutral:
+//  1. automatic exposure (camera setting autoExposureMode 1 or 2);
+//  2. the gray step of the monochrome indices 0 and 1 (gray mode 1 or 2);
+//  3. the software mirror of the raw image, for each direction the device cannot mirror
+//     itself;
+//  4. the colour conversion of indices 2 to 5, with the Bayer phase corrected for the
+//     mirrors and, when automatic balance is on, a white-balance measurement first;
+//  5. the filters on the output image: hue and saturation (colour indices only), gamma,
+//     contrast, sharpness (from a copy in workImage), brightness.
+
+#include "session/SessionImages.h"
+#include "session/SessionSettings.h"
+
+namespace korvix::core {
+class CKorvixU3T2Base;
+}
+
+namespace korvix::pipeline {
+
+// `core` may be null (no device): the automatic exposure is then skipped and every
+// mirror is done in software. A colour index outside 0..5 or a missing raw image
+// leaves everything as it is.
+void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvixU3T2Base *core,
+                  int colorIndex);
+
+}  // namespace korvix::pipeline
