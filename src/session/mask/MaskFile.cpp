@@ -65,17 +65,16 @@ bool StoreMaskFile(std::span<const uint8_t> file, const MaskReferences &referenc
 bool ReadMaskFile(const char *fileName, std::vector<uint8_t> &scratch) {
     if (fileName == nullptr) return false;
     std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(fileName, "rb"));
-    if (!stream) return false;
-    // One byte more than a mask file tells a longer file from a complete one.
+    if (!stream || std::fseek(stream.get(), 0, SEEK_END) != 0) return false;
+    const long length = std::ftell(stream.get());
+    if (length < 0 || static_cast<unsigned long>(length) > kMaskFileSize) return false;
+    std::rewind(stream.get());
     try {
-        scratch.resize(kMaskFileSize + 1);
+        scratch.resize(static_cast<size_t>(length));
     } catch (const std::bad_alloc &) {
         return false;
     }
-    const size_t got = std::fread(scratch.data(), 1, scratch.size(), stream.get());
-    if (std::ferror(stream.get()) || got > kMaskFileSize) return false;
-    scratch.resize(got);
-    return true;
+    return std::fread(scratch.data(), 1, scratch.size(), stream.get()) == scratch.size();
 }
 
 bool WriteMaskFile(const char *fileName, const MaskReferences &references) {

@@ -47,9 +47,9 @@ bool IsValidMaskFile(std::span<const uint8_t> file);
 // geometry.
 bool StoreMaskFile(std::span<const uint8_t> file, const MaskReferences &references);
 
-// Reads `fileName` whole into `scratch` (resized to the file's length; nothing larger than
-// a mask file is read). False when the file cannot be opened or read, or is longer than a
-// mask file; the references are not touched here.
+// Reads `fileName` whole into `scratch` (resized to the file's length). False when the
+// file cannot be opened, sized or read in full, or is longer than a mask file (nothing is
+// then read); the references are not touched here.
 bool ReadMaskFile(const char *fileName, std::vector<uint8_t> &scratch);
 
 // Writes the header (width and height of the 8-bit dark reference, byte sizes pitch x
