@@ -64,7 +64,7 @@ void ConvertToColor(imaging::FrameImage &raw, imaging::FrameImage &output, int b
 }  // namespace
 
 void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvixU3T2Base *core,
-                  int colorIndex) {
+                  int colorIndex, const mask::MaskStepSwitches &mask) {
     imaging::FrameImage *raw = images.RawImageOf(colorIndex);
     imaging::FrameImage *output = images.OutputImageOf(colorIndex);
     if (raw == nullptr || raw->IsEmpty() || output == nullptr || output->IsEmpty()) return;
@@ -72,6 +72,8 @@ void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvi
     ImageSettings image = settings.Image();
 
     if (core != nullptr) RunAutoExposure(*raw, camera.autoExposureMode, *core, settings);
+
+    mask::RunMaskStep(images, colorIndex, settings.Window(), mask);
 
     RunGrayStep(images, colorIndex, image, settings);
 

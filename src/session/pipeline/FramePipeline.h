@@ -8,16 +8,18 @@
 //
 // Steps, in this order, each only when its setting is not neutral:
 //  1. automatic exposure (camera setting autoExposureMode 1 or 2);
-//  2. the gray step of the monochrome indices 0 and 1 (gray mode 1 or 2);
-//  3. the software mirror of the raw image, for each direction the device cannot mirror
+//  2. under maskLock, the mask correction and the defect correction (session/mask);
+//  3. the gray step of the monochrome indices 0 and 1 (gray mode 1 or 2);
+//  4. the software mirror of the raw image, for each direction the device cannot mirror
 //     itself;
-//  4. the colour conversion of indices 2 to 5, with the Bayer phase corrected for the
+//  5. the colour conversion of indices 2 to 5, with the Bayer phase corrected for the
 //     mirrors and, when automatic balance is on, a white-balance measurement first;
-//  5. the filters on the output image: hue and saturation (colour indices only), gamma,
+//  6. the filters on the output image: hue and saturation (colour indices only), gamma,
 //     contrast, sharpness (from a copy in workImage), brightness.
 
 #include "session/SessionImages.h"
 #include "session/SessionSettings.h"
+#include "session/mask/MaskReferences.h"
 
 namespace korvix::core {
 class CKorvixU3T2Base;
@@ -27,8 +29,9 @@ namespace korvix::pipeline {
 
 // `core` may be null (no device): the automatic exposure is then skipped and every
 // mirror is done in software. A colour index outside 0..5 or a missing raw image
-// leaves everything as it is.
+// leaves everything as it is. `mask` carries the session's maskLock and the two correction
+// switches; without a lock the mask step is skipped.
 void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvixU3T2Base *core,
-                  int colorIndex);
+                  int colorIndex, const mask::MaskStepSwitches &mask = {});
 
 }  // namespace korvix::pipeline
