@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "controller/DriverPortFactory.h"
 #include "platform/Clock.h"
-#include "platform/usb/DriverPortFactory.h"
 #include "platform/usb/DriverRecords.h"
 
 namespace korvix::controller {

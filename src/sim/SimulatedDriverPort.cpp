@@ -153,8 +153,8 @@ class SimulatedDriverPort final : public usb::DriverPort {
 
 }  // namespace
 
-std::unique_ptr<platform::usb::DriverPort> CreateSimulatedDriverPort(const char *spec) {
-    Simulator::Instance().ConfigureOnce(spec != nullptr ? spec : "");
+std::unique_ptr<platform::usb::DriverPort> CreateSimulatedDriverPort(const char *cameraList) {
+    Simulator::Instance().ConfigureOnce(cameraList != nullptr ? cameraList : "");
     return std::make_unique<SimulatedDriverPort>();
 }
 

@@ -10,9 +10,9 @@
 
 namespace korvix::sim {
 
-// Makes the simulator's driver port. spec is the KORVIX_SIMULATE text; it configures the
-// Simulator unless a test has configured it already (see Simulator.h). A faulty spec
+// Makes the simulator's driver port. cameraList is the KORVIX_SIMULATE text; it configures the
+// Simulator unless a test has configured it already (see Simulator.h). A faulty cameraList
 // configures no cameras.
-std::unique_ptr<platform::usb::DriverPort> CreateSimulatedDriverPort(const char *spec);
+std::unique_ptr<platform::usb::DriverPort> CreateSimulatedDriverPort(const char *cameraList);
 
 }  // namespace korvix::sim

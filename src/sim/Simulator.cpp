@@ -36,8 +36,8 @@ uint64_t Simulator::NowMs() {
     return platform::CurrentClock().NowMs();
 }
 
-bool Simulator::Configure(std::string_view spec, std::string *error) {
-    CameraListParseResult parsed = ParseCameraList(spec);
+bool Simulator::Configure(std::string_view cameraList, std::string *error) {
+    CameraListParseResult parsed = ParseCameraList(cameraList);
     if (!parsed.ok()) {
         if (error != nullptr) *error = parsed.error;
         return false;
@@ -60,12 +60,12 @@ bool Simulator::Configure(std::string_view spec, std::string *error) {
     return true;
 }
 
-bool Simulator::ConfigureOnce(std::string_view spec) {
+bool Simulator::ConfigureOnce(std::string_view cameraList) {
     {
         std::lock_guard lock(lock_);
         if (configured_) return true;
     }
-    return Configure(spec);
+    return Configure(cameraList);
 }
 
 void Simulator::Reset() {

@@ -31,12 +31,12 @@ class Simulator {
   public:
     static Simulator &Instance();
 
-    // Replaces the camera set with the cameras of spec (the KORVIX_SIMULATE syntax). On a
+    // Replaces the camera set with the cameras of cameraList (the KORVIX_SIMULATE syntax). On a
     // mistake the set is left as it was, false is returned and *error says why.
-    bool Configure(std::string_view spec, std::string *error = nullptr);
-    // Configures from spec only when no configuration was made before; returns whether the
+    bool Configure(std::string_view cameraList, std::string *error = nullptr);
+    // Configures from cameraList only when no configuration was made before; returns whether the
     // set is configured afterwards.
-    bool ConfigureOnce(std::string_view spec);
+    bool ConfigureOnce(std::string_view cameraList);
     // Back to no cameras and not configured.
     void Reset();
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "controller/DriverPortFactory.h"
 #include "controller/KorCy3Cam.h"
 #include "platform/Clock.h"
 #include "platform/usb/DriverRecords.h"
@@ -24,9 +25,9 @@ using sim::Simulator;
 
 class ControllerWithSimulator : public ::testing::Test {
   protected:
-    void Configure(const char *spec) {
+    void Configure(const char *cameraList) {
         std::string error;
-        ASSERT_TRUE(Simulator::Instance().Configure(spec, &error)) << error;
+        ASSERT_TRUE(Simulator::Instance().Configure(cameraList, &error)) << error;
     }
 
     static std::unique_ptr<CKorCy3Cam> MakeController() {
@@ -34,8 +35,8 @@ class ControllerWithSimulator : public ::testing::Test {
     }
 
     // A controller with the first camera enumerated and selected.
-    void OpenFirstCamera(const char *spec = "imx990") {
-        Configure(spec);
+    void OpenFirstCamera(const char *cameraList = "imx990") {
+        Configure(cameraList);
         camera = Simulator::Instance().Camera(0);
         controller = MakeController();
         ASSERT_GE(controller->EnumerateDevices(), 1);
@@ -68,6 +69,15 @@ TEST_F(ControllerWithSimulator, FactorySelectsTheSimulatorFromTheEnvironment) {
     EXPECT_EQ(controller->TableRow(1).productId, 0x3290);
 }
 
+TEST_F(ControllerWithSimulator, FactoryUsesLibusbWithoutKorvixSimulate) {
+    unsetenv("KORVIX_SIMULATE");
+    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Libusb);
+    EXPECT_NE(CreateDriverPort(), nullptr);
+    setenv("KORVIX_SIMULATE", "imx990", 1);
+    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Simulator);
+    unsetenv("KORVIX_SIMULATE");
+}
+
 TEST_F(ControllerWithSimulator, TwoCamerasOfOneModelGetInstancesZeroAndOne) {
     Configure("imx990,imx992,imx990");
     controller = MakeController();
@@ -93,9 +103,9 @@ TEST_F(ControllerWithSimulator, ReplugOfTheSameCameraAddsNoRow) {
 }
 
 TEST_F(ControllerWithSimulator, FullTableTakesNoNewCameraAndStillReturnsThirtyTwo) {
-    std::string spec = "imx990";
-    for (int i = 1; i < 32; ++i) spec += ",imx990";
-    Configure(spec.c_str());
+    std::string cameraList = "imx990";
+    for (int i = 1; i < 32; ++i) cameraList += ",imx990";
+    Configure(cameraList.c_str());
     controller = MakeController();
     ASSERT_EQ(controller->EnumerateDevices(), 32);
     EXPECT_EQ(controller->TableRow(31).instance, 31);

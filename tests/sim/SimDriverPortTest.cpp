@@ -21,10 +21,10 @@ namespace usb = platform::usb;
 
 class SimDriverPort : public ::testing::Test {
   protected:
-    void Configure(const char *spec) {
+    void Configure(const char *cameraList) {
         std::string error;
-        ASSERT_TRUE(Simulator::Instance().Configure(spec, &error)) << error;
-        port_ = CreateSimulatedDriverPort("imx993");  // already configured: spec ignored
+        ASSERT_TRUE(Simulator::Instance().Configure(cameraList, &error)) << error;
+        port_ = CreateSimulatedDriverPort("imx993");  // already configured: cameraList ignored
     }
     void TearDown() override { Simulator::Instance().Reset(); }
 
@@ -272,7 +272,7 @@ TEST_F(SimDriverPort, SynchronousReadOnAPlainFileAndSubmitRefused) {
     EXPECT_EQ(SubmitRead(*file, header, data, overlapped), usb::kIoInvalidHandle);
 }
 
-TEST_F(SimDriverPort, FirstPortConfiguresFromItsSpecOnly) {
+TEST_F(SimDriverPort, FirstPortConfiguresFromItsCameraListOnly) {
     Simulator::Instance().Reset();
     auto port = CreateSimulatedDriverPort("imx991,imx991");
     EXPECT_EQ(Simulator::Instance().CameraCount(), 2u);

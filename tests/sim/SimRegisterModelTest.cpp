@@ -11,8 +11,8 @@ namespace {
 
 using namespace korvix::sim::test;
 
-CameraConfig Config(const char *spec) {
-    auto parsed = ParseCameraList(spec);
+CameraConfig Config(const char *cameraList) {
+    auto parsed = ParseCameraList(cameraList);
     EXPECT_TRUE(parsed.ok()) << parsed.error;
     return parsed.cameras.at(0);
 }

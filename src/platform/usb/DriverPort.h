@@ -6,7 +6,7 @@
 // ----------------------
 // A backend implements two classes:
 //   1. DriverPort: EnumerateInterfaces() and Open(). One object per controller; the factory
-//      CreateDriverPort() (DriverPortFactory.h) makes it.
+//      CreateDriverPort() (controller/DriverPortFactory.h, above this layer) makes it.
 //   2. DeviceFile: the open file of one device path. Implement IoControl() (synchronous),
 //      SubmitIoControl() (overlapped) and GetOverlappedResult(); the destructor cancels and
 //      completes whatever is still pending on the file.

@@ -5,7 +5,6 @@
 
 #include "platform/Event.h"
 #include "platform/usb/DriverPort.h"
-#include "platform/usb/DriverPortFactory.h"
 
 namespace korvix::platform::usb {
 namespace {
@@ -59,15 +58,6 @@ TEST(PlatformUsbOverlapped, ResultStaysAvailableAfterTheCallerConsumedTheEvent) 
     uint32_t bytes = 0;
     EXPECT_EQ(file.GetOverlappedResult(overlapped, &bytes, true), kIoSuccess);
     EXPECT_EQ(bytes, 7u);
-}
-
-TEST(PlatformUsbFactory, SimulatorOnlyWhenKorvixSimulateIsSet) {
-    unsetenv("KORVIX_SIMULATE");
-    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Libusb);
-    EXPECT_NE(CreateDriverPort(), nullptr);
-    setenv("KORVIX_SIMULATE", "imx990", 1);
-    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Simulator);
-    unsetenv("KORVIX_SIMULATE");
 }
 
 }  // namespace

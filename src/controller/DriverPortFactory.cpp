@@ -1,4 +1,4 @@
-#include "platform/usb/DriverPortFactory.h"
+#include "controller/DriverPortFactory.h"
 
 #include <cstdlib>
 
@@ -6,7 +6,9 @@
 #include "platform/usb/libusb/LibusbTranslation.h"
 #include "sim/SimulatedDriverPort.h"
 
-namespace korvix::platform::usb {
+namespace korvix::controller {
+
+namespace libusb = platform::usb::libusb;
 
 namespace {
 
@@ -26,11 +28,11 @@ DriverBackend SelectDriverBackend() {
                                                      : DriverBackend::Libusb;
 }
 
-std::unique_ptr<DriverPort> CreateDriverPort() {
+std::unique_ptr<platform::usb::DriverPort> CreateDriverPort() {
     if (SelectDriverBackend() == DriverBackend::Simulator) {
         return sim::CreateSimulatedDriverPort(std::getenv("KORVIX_SIMULATE"));
     }
     return libusb::CreateLibusbDriverPort(VendorIdsFromEnvironment());
 }
 
-}  // namespace korvix::platform::usb
+}  // namespace korvix::controller
