@@ -23,7 +23,7 @@ void FrameStream::Produce(uint64_t timeMs) {
 }
 
 void FrameStream::Advance(uint64_t nowMs, const FrameTiming &timing) {
-    if (!timing.running || timing.external || !(timing.periodMs > 0.0)) {
+    if (!timing.running || timing.external || timing.sensorExternal || !(timing.periodMs > 0.0)) {
         nextDueMs_.reset();  // the timing starts afresh when the sensor runs freely again
         return;
     }
@@ -43,7 +43,7 @@ void FrameStream::Advance(uint64_t nowMs, const FrameTiming &timing) {
 }
 
 bool FrameStream::Trigger(uint64_t nowMs, const FrameTiming &timing) {
-    if (!timing.running || !timing.external) return false;
+    if (!timing.running || !timing.external || !timing.sensorExternal) return false;
     Produce(nowMs);
     return true;
 }

@@ -4,9 +4,12 @@
 // armed stream delivers, and how its 64-byte header and payload leave through bulk endpoint
 // 0x81.
 //
-// Production: free-running, a frame completes every frame period (counted from the moment
-// the sensor started running); in external-trigger mode, one frame per trigger pulse. The
-// FPGA keeps the newest produced frame that was not delivered yet.
+// Production: free-running (FPGA and sensor both free-running), a frame completes every
+// frame period (counted from the moment the sensor started running); in external-trigger
+// mode (FPGA and sensor both programmed for it), one frame per trigger pulse. When the two
+// disagree, no frame is made: the FPGA drops the sensor's free-running frames, or the
+// sensor waits for pulses the FPGA never passes on. The FPGA keeps the newest produced
+// frame that was not delivered yet.
 // Delivery: an arm (request 0xC2) makes the stream wait for that frame; the next read of
 // 0x81 latches it and returns the 64-byte header, the following reads return the payload
 // (each read at most what it asks for), and after the last payload byte the stream is idle
@@ -25,9 +28,10 @@
 namespace korvix::sim {
 
 struct FrameTiming {
-    bool running = true;    // false while the sensor is held in standby
-    bool external = false;  // FPGA in external-trigger mode
-    double periodMs = 0.0;  // free-running frame period
+    bool running = true;          // false while the sensor is held in standby
+    bool external = false;        // FPGA in external-trigger mode
+    bool sensorExternal = false;  // sensor trigger registers in external-trigger read-out
+    double periodMs = 0.0;        // free-running frame period
 };
 
 using FrameHeader = std::array<uint8_t, header::kBytes>;

@@ -28,7 +28,15 @@ inline constexpr uint16_t kPortUnplug = 4;
 inline constexpr uint16_t kPortReplug = 5;
 inline constexpr uint16_t kPortBulkOut = 6;
 
-enum class LogAccess : uint8_t { Write, Read };
+enum class LogAccess : uint8_t {
+    Write,
+    Read,
+    // Sensor writes the camera refused (the I2C transfer failed; nothing was stored): a
+    // frame-shaping register written without the bus request, or a register that may change
+    // only in standby written while the sensor runs. value is the refused value.
+    RefusedNoBusRequest,
+    RefusedNotInStandby,
+};
 
 struct LogEntry {
     uint64_t timeMs;  // platform clock at the access, in ms (TickCount, unwrapped)

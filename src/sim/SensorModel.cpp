@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace korvix::sim {
 
@@ -32,6 +33,7 @@ void SensorModel::PowerUp() {
     registers_[sensor::kWindowHeight1] = (profile_.sensorHeight >> 8) & sensor::kWindowHighMask;
     registers_[sensor::kReadoutMode] = 0x24;
     registers_[sensor::kGainMode] = 0x01;
+    registers_[sensor::kTriggerConfig] = profile_.triggerConfigDefault;
     registers_[sensor::kBlackLevel0] = profile_.blackDefault & 0xFF;
     registers_[sensor::kBlackLevel1] = profile_.blackDefault >> 8;
     registers_[sensor::kIdentification] = profile_.identification;
@@ -46,6 +48,21 @@ void SensorModel::Write(uint16_t address, uint8_t value, uint16_t temperatureSam
     }
     if (address == sensor::kTemperatureLow || address == sensor::kTemperatureHigh) return;
     registers_[address] = value;
+}
+
+SensorModel::WriteCheck SensorModel::Check(uint16_t address, uint8_t value,
+                                           bool busRequested) const {
+    const auto &needsRequest = sensor::kBusRequestRegisters;
+    if (!busRequested &&
+        std::find(needsRequest.begin(), needsRequest.end(), address) != needsRequest.end()) {
+        return WriteCheck::NoBusRequest;
+    }
+    const auto &needsStandby = profile_.standbyRegisters;
+    if (!Standby() && registers_[address] != value &&
+        std::find(needsStandby.begin(), needsStandby.end(), address) != needsStandby.end()) {
+        return WriteCheck::NotInStandby;
+    }
+    return WriteCheck::Accepted;
 }
 
 uint8_t SensorModel::Read(uint16_t address) const {
@@ -70,6 +87,21 @@ uint32_t SensorModel::Shs() const {
 bool SensorModel::SubsampledReadout() const {
     return registers_[sensor::kSubsample] == sensor::kSubsampleOn ||
            registers_[sensor::kReadoutMode] == sensor::kReadoutBinned;
+}
+
+uint32_t SensorModel::OutputWidth() const {
+    const bool halved = profile_.windowInArrayPixels && SubsampledReadout();
+    return halved ? WindowWidth() / 2 : WindowWidth();
+}
+
+uint32_t SensorModel::OutputHeight() const {
+    const bool halved = profile_.windowInArrayPixels && SubsampledReadout();
+    return halved ? WindowHeight() / 2 : WindowHeight();
+}
+
+size_t SensorModel::LineCapacityBytes() const {
+    if (profile_.hmaxPerSensorWidthBytes == 0) return SIZE_MAX;
+    return static_cast<size_t>(Hmax()) * profile_.sensorWidth / profile_.hmaxPerSensorWidthBytes;
 }
 
 uint32_t SensorModel::GainCode() const {

@@ -3,10 +3,13 @@
 // The register file of the image sensor (I2C 0x48, 16-bit addresses, 8-bit values) and what
 // follows from it: window, read-out mode, frame and line length, shutter, gain, gain mode,
 // mirror, black level, standby, and the temperature sample that bit 0 of 0x0788 latches.
-// The same layout serves all four heads; their power-up values come from the HeadProfile.
+// The same layout serves all four heads; their power-up values come from the HeadProfile,
+// and so do the rules a write must follow (bus request, standby) and how the window
+// registers map to the output.
 // Not thread-safe: the owning camera serialises calls.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 
@@ -28,6 +31,11 @@ class SensorModel {
     uint8_t Read(uint16_t address) const;
     uint8_t Stored(uint16_t address) const { return registers_[address]; }
 
+    // Whether the host may write value to address now. busRequested: the host holds the
+    // FPGA's sensor-bus request.
+    enum class WriteCheck { Accepted, NoBusRequest, NotInStandby };
+    WriteCheck Check(uint16_t address, uint8_t value, bool busRequested) const;
+
     // Fault: reads of address return value whatever was written.
     void StickReadBack(uint16_t address, uint8_t value) { stuck_[address] = value; }
     void ClearStuckReadBacks() { stuck_.clear(); }
@@ -43,6 +51,17 @@ class SensorModel {
     bool MirrorH() const { return (registers_[sensor::kMirror] & 0x02) != 0; }
     bool MirrorV() const { return (registers_[sensor::kMirror] & 0x01) != 0; }
     bool Standby() const { return (registers_[sensor::kStandby] & 0x01) != 0; }
+    // The trigger registers select external-trigger read-out: the sensor exposes one frame
+    // per pulse and none on its own.
+    bool ExternalTrigger() const {
+        return (registers_[sensor::kTriggerConfig] & sensor::kTriggerConfigExternalBit) != 0 &&
+               (registers_[sensor::kTriggerEnable] & sensor::kTriggerEnableBit) != 0;
+    }
+    // Samples per row and rows the sensor sends for its window and read-out mode.
+    uint32_t OutputWidth() const;
+    uint32_t OutputHeight() const;
+    // Bytes one line period can carry to the FPGA; SIZE_MAX when the line always has room.
+    size_t LineCapacityBytes() const;
     uint32_t GainCode() const;       // 0.1 dB steps
     double GainFactor() const;       // analog gain x gain-mode factor
     uint16_t BlackLevel() const;     // 12-bit units

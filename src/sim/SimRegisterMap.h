@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace korvix::sim {
@@ -147,6 +148,29 @@ inline constexpr uint16_t kIdentification2 = 0x0740;
 inline constexpr uint16_t kTemperatureLatch = 0x0788;  // bit 0 holds the temperature sample
 inline constexpr uint16_t kBlackLevel0 = 0x07C0;       // 12 bits
 inline constexpr uint16_t kBlackLevel1 = 0x07C1;
+
+// The trigger registers select external-trigger read-out when bit 1 of kTriggerConfig and
+// bit 0 of kTriggerEnable are both set.
+inline constexpr uint8_t kTriggerConfigExternalBit = 0x02;
+inline constexpr uint8_t kTriggerEnableBit = 0x01;
+
+// Registers that shape the frame. The FPGA drives the sensor bus for its own frame logic, so
+// the host may write these only while it holds the bus request (FPGA 0x9F); a write without
+// it is refused. The temperature latch and the gain mode stay writable directly: the drivers
+// reach them with single raw transfers by design.
+inline constexpr std::array<uint16_t, 31> kBusRequestRegisters{
+    kStandby,    kTimingHold,    kSubsample,      kVmax0,         kVmax1,         kVmax2,
+    kHmax0,      kHmax1,         kWindowMode,     kWindowX0,      kWindowX1,      kWindowY0,
+    kWindowY1,   kWindowWidth0,  kWindowWidth1,   kWindowHeight0, kWindowHeight1, kReadoutMode,
+    kMirror,     kTriggerConfig, kTriggerConfig2, kTriggerArm,    kShs0,          kShs1,
+    kShs2,       kTriggerEnable, kInitControl,    kGain0,         kGain1,         kBlackLevel0,
+    kBlackLevel1};
+
+// Registers of each head pair that may change only while the sensor is in standby
+// (kStandby bit 0): a write that would change one while the sensor runs is refused.
+inline constexpr std::array<uint16_t, 2> kImx990StandbyRegisters{kTriggerConfig, kTriggerEnable};
+inline constexpr std::array<uint16_t, 5> kImx992StandbyRegisters{kHmax0, kHmax1, kSubsample,
+                                                                 kReadoutMode, kTriggerConfig};
 }  // namespace sensor
 
 // ---- Identity EEPROM (I2C 0xA2, 16-bit byte addresses) ----
@@ -206,17 +230,81 @@ struct HeadProfile {
     uint8_t identification2;  // register 0x0740 at power-up
     uint16_t offsetTDefault;  // FPGA read-out offsets of the full unmirrored window
     uint16_t offsetEDefault;
+    // Sub-sampled read-out: true when the window registers count array pixels (the output
+    // is half of them), false when they hold the output size.
+    bool windowInArrayPixels;
+    // Line length in sensor clocks that carries sensorWidth bytes to the FPGA; a line of HMAX
+    // clocks carries HMAX / this x sensorWidth bytes, and the FPGA pads the rest of a wider
+    // row with zeros. 0: the line always has room (the bit depth is the FPGA's alone).
+    uint16_t hmaxPerSensorWidthBytes;
+    std::span<const uint16_t> standbyRegisters;
+    uint8_t triggerConfigDefault;  // register 0x0430 at power-up: free-running read-out
 };
 
-inline constexpr HeadProfile kImx990Profile{
-    SensorHead::Imx990, 1280, 1024, 1078, 972, 14, 60, 12961.774681455678 / 972.0, 0x5F, 0, 25, 8};
-inline constexpr HeadProfile kImx991Profile{SensorHead::Imx991,         640,  512, 561, 972, 22, 60,
-                                            12961.774681455678 / 972.0, 0x5F, 0,   25,  8};
-inline constexpr HeadProfile kImx992Profile{
-    SensorHead::Imx992, 2560, 2048, 2140, 489, 38, 60, 355.7e6 / 54545.0 / 489.0, 0x5F, 0, 33, 112};
-inline constexpr HeadProfile kImx993Profile{
-    SensorHead::Imx993,        2048, 1536, 1628, 489, 52, 240,
-    355.7e6 / 54545.0 / 489.0, 0x5F, 0,    25,   112};
+inline constexpr HeadProfile kImx990Profile{.head = SensorHead::Imx990,
+                                            .sensorWidth = 1280,
+                                            .sensorHeight = 1024,
+                                            .vmaxDefault = 1078,
+                                            .hmaxDefault = 972,
+                                            .shsDefault = 14,
+                                            .blackDefault = 60,
+                                            .clockPeriodNs = 12961.774681455678 / 972.0,
+                                            .identification = 0x5F,
+                                            .identification2 = 0,
+                                            .offsetTDefault = 25,
+                                            .offsetEDefault = 8,
+                                            .windowInArrayPixels = false,
+                                            .hmaxPerSensorWidthBytes = 0,
+                                            .standbyRegisters = sensor::kImx990StandbyRegisters,
+                                            .triggerConfigDefault = 0x11};
+inline constexpr HeadProfile kImx991Profile{.head = SensorHead::Imx991,
+                                            .sensorWidth = 640,
+                                            .sensorHeight = 512,
+                                            .vmaxDefault = 561,
+                                            .hmaxDefault = 972,
+                                            .shsDefault = 22,
+                                            .blackDefault = 60,
+                                            .clockPeriodNs = 12961.774681455678 / 972.0,
+                                            .identification = 0x5F,
+                                            .identification2 = 0,
+                                            .offsetTDefault = 25,
+                                            .offsetEDefault = 8,
+                                            .windowInArrayPixels = false,
+                                            .hmaxPerSensorWidthBytes = 0,
+                                            .standbyRegisters = sensor::kImx990StandbyRegisters,
+                                            .triggerConfigDefault = 0x11};
+inline constexpr HeadProfile kImx992Profile{.head = SensorHead::Imx992,
+                                            .sensorWidth = 2560,
+                                            .sensorHeight = 2048,
+                                            .vmaxDefault = 2140,
+                                            .hmaxDefault = 489,
+                                            .shsDefault = 38,
+                                            .blackDefault = 60,
+                                            .clockPeriodNs = 355.7e6 / 54545.0 / 489.0,
+                                            .identification = 0x5F,
+                                            .identification2 = 0,
+                                            .offsetTDefault = 33,
+                                            .offsetEDefault = 112,
+                                            .windowInArrayPixels = true,
+                                            .hmaxPerSensorWidthBytes = 489,
+                                            .standbyRegisters = sensor::kImx992StandbyRegisters,
+                                            .triggerConfigDefault = 0x29};
+inline constexpr HeadProfile kImx993Profile{.head = SensorHead::Imx993,
+                                            .sensorWidth = 2048,
+                                            .sensorHeight = 1536,
+                                            .vmaxDefault = 1628,
+                                            .hmaxDefault = 489,
+                                            .shsDefault = 52,
+                                            .blackDefault = 240,
+                                            .clockPeriodNs = 355.7e6 / 54545.0 / 489.0,
+                                            .identification = 0x5F,
+                                            .identification2 = 0,
+                                            .offsetTDefault = 25,
+                                            .offsetEDefault = 112,
+                                            .windowInArrayPixels = true,
+                                            .hmaxPerSensorWidthBytes = 489,
+                                            .standbyRegisters = sensor::kImx992StandbyRegisters,
+                                            .triggerConfigDefault = 0x29};
 
 // ---- Camera models (USB product ids) ----
 struct ModelInfo {

@@ -52,6 +52,7 @@ FrameTiming SimulatedCamera::TimingLocked() const {
     FrameTiming timing;
     timing.running = !sensor_.Standby() && !fpga_.InReset();
     timing.external = fpga_.ExternalTrigger();
+    timing.sensorExternal = sensor_.ExternalTrigger();
     timing.periodMs = sensor_.FramePeriodMs();
     return timing;
 }
@@ -269,12 +270,22 @@ bool SimulatedCamera::FpgaReadyLocked(uint64_t nowMs) const {
     return !fpgaNeverReady_ && !fpga_.InReset() && nowMs >= fpgaReadyAtMs_;
 }
 
+// The sensor reads out its window (OutputWidth x OutputHeight); the FPGA forwards it in
+// the geometry of its own registers: each row cut or padded with zeros to the FPGA's width
+// (also padded where the line period was too short for the samples at the FPGA's sample
+// width), and at most the FPGA's height in rows. A sensor frame of fewer rows ends early: the
+// header states the shorter payload and height.
 size_t SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs, FrameHeader &header) {
-    RenderRequest request;
-    request.width = fpga_.FrameWidth();
-    request.height = fpga_.FrameHeight();
     const size_t sampleBytes = fpga_.WideSamples() ? 2 : 1;
-    const size_t rowBytes = static_cast<size_t>(request.width) * sampleBytes;
+    payloadWidth_ = fpga_.FrameWidth();
+    const size_t rowBytes = static_cast<size_t>(payloadWidth_) * sampleBytes;
+    const size_t samplesPerLine = sensor_.LineCapacityBytes() / sampleBytes;
+    forwardedSamples_ = static_cast<uint32_t>(
+        std::min<size_t>({sensor_.OutputWidth(), payloadWidth_, samplesPerLine}));
+
+    RenderRequest request;
+    request.width = sensor_.OutputWidth();
+    request.height = std::min(sensor_.OutputHeight(), fpga_.FrameHeight());
     if (rowBytes > 0 && rowBytes * request.height > kMaxPayloadBytes) {
         request.height = static_cast<uint32_t>(kMaxPayloadBytes / rowBytes);
     }
@@ -294,22 +305,42 @@ size_t SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs, FrameHea
 
     const uint32_t exposureLines = sensor_.ExposureLines();
     std::memcpy(header.data() + header::kExposureLinesOffset, &exposureLines, 4);
-    std::memcpy(header.data() + header::kWidthOffset, &request.width, 4);
+    std::memcpy(header.data() + header::kWidthOffset, &payloadWidth_, 4);
     std::memcpy(header.data() + header::kHeightOffset, &request.height, 4);
     return rowBytes * request.height;
 }
 
-std::span<const uint8_t> SimulatedCamera::Render() {
-    const size_t samples = static_cast<size_t>(latched_.width) * latched_.height;
-    if (latchedWide_) {
-        wideFrame_.resize(samples);
-        scene_.RenderWide(latched_, wideFrame_);
-        // Viewing the samples as bytes: little-endian on the wire, as on this host.
-        return {reinterpret_cast<const uint8_t *>(wideFrame_.data()), samples * 2};
+template <typename Sample>
+std::span<const uint8_t> SimulatedCamera::RenderPayload(std::vector<Sample> &payload,
+                                                        std::vector<Sample> &sensorRows) {
+    const size_t rows = latched_.height;
+    payload.resize(static_cast<size_t>(payloadWidth_) * rows);
+    auto render = [&](std::span<Sample> out) {
+        if constexpr (sizeof(Sample) == 2) {
+            scene_.RenderWide(latched_, out);
+        } else {
+            scene_.RenderNarrow(latched_, out);
+        }
+    };
+    if (latched_.width == payloadWidth_ && forwardedSamples_ == payloadWidth_) {
+        render(payload);  // sensor and FPGA agree: the rows go through unchanged
+    } else {
+        sensorRows.resize(static_cast<size_t>(latched_.width) * rows);
+        render(sensorRows);
+        for (size_t r = 0; r < rows; ++r) {
+            const Sample *from = sensorRows.data() + r * latched_.width;
+            Sample *to = payload.data() + r * payloadWidth_;
+            std::copy(from, from + forwardedSamples_, to);
+            std::fill(to + forwardedSamples_, to + payloadWidth_, Sample{0});
+        }
     }
-    narrowFrame_.resize(samples);
-    scene_.RenderNarrow(latched_, narrowFrame_);
-    return {narrowFrame_.data(), samples};
+    // Viewing the samples as bytes: little-endian on the wire, as on this host.
+    return {reinterpret_cast<const uint8_t *>(payload.data()), payload.size() * sizeof(Sample)};
+}
+
+std::span<const uint8_t> SimulatedCamera::Render() {
+    return latchedWide_ ? RenderPayload(wideFrame_, wideSensorRows_)
+                        : RenderPayload(narrowFrame_, narrowSensorRows_);
 }
 
 }  // namespace korvix::sim

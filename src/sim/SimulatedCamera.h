@@ -77,7 +77,8 @@ class SimulatedCamera final : private FrameComposer {
     void RemoveChangeListener(uint64_t id);
 
     // ---- Test control ----
-    bool FireTrigger(uint64_t nowMs);  // false unless the FPGA is in external-trigger mode
+    // False unless the FPGA and the sensor are both in external-trigger mode.
+    bool FireTrigger(uint64_t nowMs);
     void Unplug(uint64_t nowMs);
     void Replug(uint64_t nowMs);  // power cycle: FPGA and sensor back to power-up values
 
@@ -125,6 +126,7 @@ class SimulatedCamera final : private FrameComposer {
     bool I2cWriteLocked(uint8_t address, std::span<const uint8_t> bytes, uint64_t nowMs);
     bool I2cReadLocked(uint8_t address, std::span<uint8_t> out, uint64_t nowMs);
     bool NakLocked(uint8_t address);
+    bool SensorWriteAcceptedLocked(uint16_t address, uint8_t value, uint64_t nowMs);
     void FpgaWriteLocked(uint8_t reg, uint8_t value, uint64_t nowMs);
     uint8_t FpgaReadLocked(uint8_t reg, uint64_t nowMs);  // as the host reads it: logged
     uint8_t FpgaValueLocked(uint8_t reg, uint64_t nowMs);
@@ -169,11 +171,20 @@ class SimulatedCamera final : private FrameComposer {
     double temperatureC_;
     uint64_t temperatureAtMs_;
 
-    // The frame last composed, and payload buffers reused from frame to frame.
+    // The frame last composed: what the sensor reads out (latched_), and how the FPGA
+    // forwards it (rows of payloadWidth_ samples, of which the first forwardedSamples_ come
+    // from the sensor's row and the rest are padding).
     RenderRequest latched_;
     bool latchedWide_ = false;
-    std::vector<uint16_t> wideFrame_;
-    std::vector<uint8_t> narrowFrame_;
+    uint32_t payloadWidth_ = 0;
+    uint32_t forwardedSamples_ = 0;
+    template <typename Sample>
+    std::span<const uint8_t> RenderPayload(std::vector<Sample> &payload,
+                                           std::vector<Sample> &sensorRows);
+    // Payload buffers, and the sensor's rows when the FPGA has to cut or pad them; reused
+    // from frame to frame.
+    std::vector<uint16_t> wideFrame_, wideSensorRows_;
+    std::vector<uint8_t> narrowFrame_, narrowSensorRows_;
 };
 
 }  // namespace korvix::sim

@@ -167,6 +167,7 @@ bool SimulatedCamera::I2cWriteLocked(uint8_t address, std::span<const uint8_t> b
             sensorPointer_ = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
             const uint16_t sample = TemperatureSampleLocked(nowMs);
             for (size_t i = 2; i < bytes.size(); ++i) {
+                if (!SensorWriteAcceptedLocked(sensorPointer_, bytes[i], nowMs)) return false;
                 AdvanceLocked(nowMs);  // a timing change applies from now on
                 sensor_.Write(sensorPointer_, bytes[i], sample);
                 AddLog(nowMs, LogTarget::Sensor, LogAccess::Write, sensorPointer_, bytes[i]);
@@ -183,6 +184,21 @@ bool SimulatedCamera::I2cWriteLocked(uint8_t address, std::span<const uint8_t> b
         default:
             return false;  // nobody answers at this address
     }
+}
+
+// A refused byte is not acknowledged: the transfer fails there, earlier bytes stay written.
+bool SimulatedCamera::SensorWriteAcceptedLocked(uint16_t address, uint8_t value, uint64_t nowMs) {
+    switch (sensor_.Check(address, value, fpga_.BusRequested())) {
+        case SensorModel::WriteCheck::Accepted:
+            return true;
+        case SensorModel::WriteCheck::NoBusRequest:
+            AddLog(nowMs, LogTarget::Sensor, LogAccess::RefusedNoBusRequest, address, value);
+            return false;
+        case SensorModel::WriteCheck::NotInStandby:
+            AddLog(nowMs, LogTarget::Sensor, LogAccess::RefusedNotInStandby, address, value);
+            return false;
+    }
+    return false;
 }
 
 bool SimulatedCamera::I2cReadLocked(uint8_t address, std::span<uint8_t> out, uint64_t nowMs) {

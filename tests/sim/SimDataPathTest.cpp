@@ -70,6 +70,8 @@ TEST(SimDataPath, HeightAndDataWidthFollowTheFpgaRegisters) {
 
     FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth8, 60);
     FpgaWrite16(camera, fpga::kWidthLow, 640, 60);
+    SensorWrite(camera, sensor::kWindowWidth0, 640 & 0xFF, 60);
+    SensorWrite(camera, sensor::kWindowWidth1, 640 >> 8, 60);
     frame = ReadFrame(camera, 100);
     ASSERT_TRUE(frame);
     ASSERT_EQ(frame->payload.size(), 640u * 512u);
@@ -105,7 +107,7 @@ TEST(SimDataPath, StandbyStopsFramesAndRestartsTheTiming) {
 TEST(SimDataPath, ExternalTriggerGivesOneFramePerPulse) {
     SimulatedCamera camera(Config("imx990"), 0);
     EXPECT_FALSE(camera.FireTrigger(10));  // free-running: pulses are ignored
-    FpgaWrite(camera, fpga::kTriggerMode, fpga::kTriggerModeExternal, 20);
+    EnterExternalTrigger(camera, 20);
     const uint32_t start = camera.FrameCounter(20);
     EXPECT_EQ(camera.FrameCounter(5000), start);
     ASSERT_TRUE(Arm(camera, 5000));
@@ -128,7 +130,7 @@ TEST(SimDataPath, ExternalTriggerGivesOneFramePerPulse) {
 
 TEST(SimDataPath, RestartPulseDropsTheHeldFrame) {
     SimulatedCamera camera(Config("imx990"), 0);
-    FpgaWrite(camera, fpga::kTriggerMode, fpga::kTriggerModeExternal, 0);
+    EnterExternalTrigger(camera, 0);
     ASSERT_TRUE(camera.FireTrigger(10));
     FpgaWrite(camera, fpga::kRestart, 1, 20);
     FpgaWrite(camera, fpga::kRestart, 0, 20);
@@ -170,6 +172,89 @@ TEST(SimDataPath, SubsampledAndMirroredReadoutMapsTheArray) {
         EXPECT_NEAR(columnMean(plain->payload, column),
                     columnMean(mirrored->payload, 1279 - column), 2.0);
     }
+}
+
+// Triggered read-out needs the FPGA (0x58) and the sensor's trigger registers; half of it
+// gives no frames at all.
+TEST(SimDataPath, ExternalTriggerNeedsTheSensorTriggerRegistersAsWellAsTheFpga) {
+    SimulatedCamera fpgaOnly(Config("imx990"), 0);
+    FpgaWrite(fpgaOnly, fpga::kTriggerMode, fpga::kTriggerModeExternal, 0);
+    EXPECT_FALSE(fpgaOnly.FireTrigger(10));
+    EXPECT_EQ(fpgaOnly.FrameCounter(1000), 0u);
+
+    SimulatedCamera sensorOnly(Config("imx992"), 0);
+    EnterExternalTrigger(sensorOnly, 0);
+    FpgaWrite(sensorOnly, fpga::kTriggerMode, fpga::kTriggerModeFree, 0);
+    EXPECT_FALSE(sensorOnly.FireTrigger(10));
+    EXPECT_EQ(sensorOnly.FrameCounter(1000), 0u);  // the sensor waits for pulses
+}
+
+// The sensor reads out its window; the FPGA forwards it in its own geometry, cutting or
+// padding rows and cutting rows off, and a sensor frame of fewer rows ends early.
+TEST(SimDataPath, SensorWindowAndFpgaGeometryMismatchCutsOrPads) {
+    struct Case {
+        const char *name;
+        uint16_t sensorWidth, sensorHeight, fpgaWidth, fpgaHeight;
+        uint32_t payloadRows;
+        int lastSampleOfRow;  // 8-bit ramp value of the payload's last column
+        size_t paddedFromColumn;
+    };
+    for (const Case &c : {Case{"agree", 640, 512, 640, 512, 512, 255, 640},
+                          Case{"sensor wider: cut", 1280, 512, 640, 512, 512, 127, 640},
+                          Case{"sensor narrower: padded", 320, 512, 640, 512, 512, 0, 320},
+                          Case{"sensor taller: rows cut", 640, 1024, 640, 512, 512, 255, 640},
+                          Case{"sensor shorter: ends early", 640, 256, 640, 512, 256, 255, 640}}) {
+        SCOPED_TRACE(c.name);
+        SimulatedCamera camera(Config("imx990:scene=ramp"), 0);
+        SensorWrite(camera, sensor::kWindowWidth0, c.sensorWidth & 0xFF, 0);
+        SensorWrite(camera, sensor::kWindowWidth1, c.sensorWidth >> 8, 0);
+        SensorWrite(camera, sensor::kWindowHeight0, c.sensorHeight & 0xFF, 0);
+        SensorWrite(camera, sensor::kWindowHeight1, c.sensorHeight >> 8, 0);
+        FpgaWrite16(camera, fpga::kWidthLow, c.fpgaWidth, 0);
+        FpgaWrite16(camera, fpga::kHeightLow, c.fpgaHeight, 0);
+        auto frame = ReadFrame(camera, 100);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(HeaderWord(frame->header, header::kDataLengthOffset),
+                  uint32_t{c.fpgaWidth} * c.payloadRows);
+        EXPECT_EQ(HeaderWord(frame->header, header::kHeightOffset), c.payloadRows);
+        EXPECT_EQ(HeaderWord(frame->header, header::kWidthOffset), c.fpgaWidth);
+        const uint8_t *lastRow = &frame->payload[(c.payloadRows - 1) * size_t{c.fpgaWidth}];
+        EXPECT_EQ(lastRow[c.fpgaWidth - 1], c.lastSampleOfRow);
+        for (size_t column = c.paddedFromColumn; column < c.fpgaWidth; ++column) {
+            ASSERT_EQ(lastRow[column], 0) << "column " << column;
+        }
+    }
+}
+
+// Sub-sampled read-out of the IMX992/993 counts its window in array pixels: a 2560 x 2048
+// window gives 1280 x 1024 samples. 16-bit samples need the doubled line length; at the
+// 8-bit line length the FPGA receives only half of each row and pads the rest.
+TEST(SimDataPath, Imx992OutputFollowsReadoutModeAndLineLength) {
+    SimulatedCamera camera(Config("imx992:scene=ramp"), 0);
+    SensorWriteInStandby(camera, sensor::kSubsample, sensor::kSubsampleOn, 0);
+    FpgaWrite16(camera, fpga::kWidthLow, 1280, 0);
+    FpgaWrite16(camera, fpga::kHeightLow, 1024, 0);
+    auto frame = ReadFrame(camera, 200);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->payload.size(), 1280u * 1024u);
+    EXPECT_EQ(frame->payload[1279], 255);
+
+    SensorWriteInStandby(camera, sensor::kSubsample, 0, 300);
+    FpgaWrite16(camera, fpga::kWidthLow, 2560, 300);
+    FpgaWrite16(camera, fpga::kHeightLow, 2048, 300);
+    FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth16, 300);
+    auto sample = [&](size_t i) { return frame->payload[2 * i] | frame->payload[2 * i + 1] << 8; };
+    frame = ReadFrame(camera, 400);
+    ASSERT_TRUE(frame);
+    EXPECT_NE(sample(1279), 0);
+    EXPECT_EQ(sample(1280), 0);  // line too short for 16-bit samples
+    EXPECT_EQ(sample(2559), 0);
+
+    SensorWriteInStandby(camera, sensor::kHmax0, 978 & 0xFF, 500);
+    SensorWriteInStandby(camera, sensor::kHmax1, 978 >> 8, 500);
+    frame = ReadFrame(camera, 700);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(sample(2559), 4095);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SimTestBus.h"
 #include "platform/Clock.h"
 #include "platform/Event.h"
 #include "platform/usb/DriverRecords.h"
@@ -160,8 +161,9 @@ TEST_F(SimDriverPort, FramePeriodOnTheManualClockFollowsVmax) {
         return (times.back() - times.front()) / static_cast<double>(count - 1);
     };
     const double before = headerTimes(21);
-    // Double VMAX through the sensor registers (0x02D4..0x02D6 = 2156).
+    // Double VMAX through the sensor registers (0x02D4..0x02D6 = 2156), holding the bus.
     auto camera = Simulator::Instance().Camera(0);
+    ASSERT_TRUE(FpgaWrite(*file, fpga::kBusRequest, 1));
     for (auto [address, value] :
          {std::pair<uint8_t, uint8_t>{0xD4, 2156 & 0xFF}, {0xD5, 2156 >> 8}}) {
         std::array<uint8_t, 102> buffer{};
@@ -173,6 +175,7 @@ TEST_F(SimDriverPort, FramePeriodOnTheManualClockFollowsVmax) {
                           buffer, &returned),
                   usb::kIoSuccess);
     }
+    ASSERT_TRUE(FpgaWrite(*file, fpga::kBusRequest, 0));
     const double after = headerTimes(21);
     EXPECT_NEAR(before, 1078 * 0.0129618, 0.1);
     EXPECT_NEAR(after, 2156 * 0.0129618, 0.1);
@@ -199,7 +202,7 @@ TEST_F(SimDriverPort, PendingReadEndsByAbortPipeFromAnotherFile) {
 TEST_F(SimDriverPort, PendingReadCompletesWhenATriggerFires) {
     Configure("imx990");
     auto file = OpenCamera(0);
-    ASSERT_TRUE(FpgaWrite(*file, fpga::kTriggerMode, fpga::kTriggerModeExternal));
+    test::EnterExternalTrigger(*Simulator::Instance().Camera(0), Simulator::NowMs());
     ASSERT_TRUE(Arm(*file));
     platform::Event event;
     usb::Overlapped overlapped(event);

@@ -185,15 +185,16 @@ TEST(SimSensorRegisters, FramePeriodAndExposureFollowVmaxHmaxShs) {
     SimulatedCamera camera(Config("imx992"), 0);
     SensorWrite24(camera, sensor::kVmax0, 3052, 0);
     SensorWrite24(camera, sensor::kShs0, 52, 0);
-    SensorWrite(camera, sensor::kHmax0, 978 & 0xFF, 0);
-    SensorWrite(camera, sensor::kHmax1, 978 >> 8, 0);
+    SensorWriteInStandby(camera, sensor::kHmax0, 978 & 0xFF, 0);
+    SensorWriteInStandby(camera, sensor::kHmax1, 978 >> 8, 0);
     const double lineUs = 978 / 489.0 * 355.7 / 54.545;
     EXPECT_NEAR(camera.FramePeriodMs(), 3052 * lineUs / 1000.0, 1e-6);
 }
 
 TEST(SimSensorRegisters, TemperatureLatchHoldsTheSample) {
     SimulatedCamera camera(Config("imx990"), 0);
-    ASSERT_TRUE(SensorWrite(camera, sensor::kTemperatureLatch, 0x01, 0));
+    // The latch takes a raw write: the drivers read the temperature without the bus request.
+    ASSERT_TRUE(SensorWriteWithoutBusRequest(camera, sensor::kTemperatureLatch, 0x01, 0));
     const int low = *SensorRead(camera, sensor::kTemperatureLow, 0);
     const int high = *SensorRead(camera, sensor::kTemperatureHigh, 0);
     EXPECT_NEAR(((high << 8) | low) / 8.0, 32.0, 0.2);
@@ -204,10 +205,53 @@ TEST(SimSensorRegisters, TemperatureLatchHoldsTheSample) {
 
 TEST(SimSensorRegisters, AutoIncrementWritesConsecutiveRegisters) {
     SimulatedCamera camera(Config("imx990"), 0);
+    FpgaWrite(camera, fpga::kBusRequest, 1, 0);
     ASSERT_TRUE(I2cWrite(camera, i2c::kSensor, {0x02, 0xD4, 0x34, 0x12, 0x00}, 0));
     EXPECT_EQ(camera.SensorRegister(sensor::kVmax0), 0x34);
     EXPECT_EQ(camera.SensorRegister(sensor::kVmax1), 0x12);
     EXPECT_EQ(camera.SensorRegister(sensor::kVmax2), 0x00);
+}
+
+// What the camera refuses: frame-shaping registers without the bus request, and registers a
+// head may change only in standby while its sensor runs. A refusal fails the I2C transfer,
+// stores nothing and is logged.
+TEST(SimSensorRegisters, RefusesWritesOutsideTheBusRequestOrOutsideStandby) {
+    struct Case {
+        const char *model;
+        uint16_t address;
+        uint8_t value;
+        bool needsStandby;
+    };
+    for (const Case &c : {Case{"imx990", sensor::kGain0, 0x20, false},
+                          Case{"imx990", sensor::kTriggerConfig, 0x13, true},
+                          Case{"imx991", sensor::kTriggerEnable, 0x01, true},
+                          Case{"imx992", sensor::kHmax0, 0xD2, true},
+                          Case{"imx993", sensor::kReadoutMode, 0xAC, true}}) {
+        SCOPED_TRACE(std::string(c.model) + " register " + std::to_string(c.address));
+        SimulatedCamera camera(Config(c.model), 0);
+        const uint8_t before = camera.SensorRegister(c.address);
+        EXPECT_FALSE(SensorWriteWithoutBusRequest(camera, c.address, c.value, 5));
+        EXPECT_EQ(camera.SensorRegister(c.address), before);
+        EXPECT_EQ(SensorWrite(camera, c.address, c.value, 6), !c.needsStandby);
+        EXPECT_EQ(camera.SensorRegister(c.address) == c.value, !c.needsStandby);
+        EXPECT_TRUE(SensorWrite(camera, c.address, before, 7));  // unchanged value: accepted
+        EXPECT_TRUE(SensorWriteInStandby(camera, c.address, c.value, 8));
+        EXPECT_EQ(camera.SensorRegister(c.address), c.value);
+
+        std::vector<LogEntry> refused;
+        for (const LogEntry &entry : camera.Log()) {
+            if (entry.access != LogAccess::Write && entry.access != LogAccess::Read) {
+                refused.push_back(entry);
+            }
+        }
+        std::vector<LogEntry> expected{
+            {5, LogTarget::Sensor, LogAccess::RefusedNoBusRequest, c.address, c.value}};
+        if (c.needsStandby) {
+            expected.push_back(
+                {6, LogTarget::Sensor, LogAccess::RefusedNotInStandby, c.address, c.value});
+        }
+        EXPECT_EQ(refused, expected);
+    }
 }
 
 }  // namespace

@@ -57,10 +57,38 @@ inline std::optional<uint8_t> FpgaRead(SimulatedCamera &camera, uint8_t reg, uin
     return (*bytes)[1];
 }
 
-inline bool SensorWrite(SimulatedCamera &camera, uint16_t address, uint8_t value, uint64_t nowMs) {
+// One sensor register write as it stands on the bus, without the FPGA's bus request.
+inline bool SensorWriteWithoutBusRequest(SimulatedCamera &camera, uint16_t address, uint8_t value,
+                                         uint64_t nowMs) {
     return I2cWrite(camera, i2c::kSensor,
                     {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), value},
                     nowMs);
+}
+
+// One sensor register write inside the bus request, as the drivers' arbitrated write does.
+inline bool SensorWrite(SimulatedCamera &camera, uint16_t address, uint8_t value, uint64_t nowMs) {
+    FpgaWrite(camera, fpga::kBusRequest, 1, nowMs);
+    const bool written = SensorWriteWithoutBusRequest(camera, address, value, nowMs);
+    FpgaWrite(camera, fpga::kBusRequest, 0, nowMs);
+    return written;
+}
+
+// Writes a register that may change only in standby: standby, the write, running again.
+inline bool SensorWriteInStandby(SimulatedCamera &camera, uint16_t address, uint8_t value,
+                                 uint64_t nowMs) {
+    SensorWrite(camera, sensor::kStandby, 1, nowMs);
+    const bool written = SensorWrite(camera, address, value, nowMs);
+    SensorWrite(camera, sensor::kStandby, 0, nowMs);
+    return written;
+}
+
+// Sensor trigger registers (in standby) and FPGA 0x58 for external-trigger read-out.
+inline void EnterExternalTrigger(SimulatedCamera &camera, uint64_t nowMs) {
+    SensorWrite(camera, sensor::kStandby, 1, nowMs);
+    SensorWrite(camera, sensor::kTriggerConfig, 0x13, nowMs);
+    SensorWrite(camera, sensor::kTriggerEnable, 1, nowMs);
+    SensorWrite(camera, sensor::kStandby, 0, nowMs);
+    FpgaWrite(camera, fpga::kTriggerMode, fpga::kTriggerModeExternal, nowMs);
 }
 
 inline void SensorWrite24(SimulatedCamera &camera, uint16_t lowAddress, uint32_t value,
