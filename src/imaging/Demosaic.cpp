@@ -7,6 +7,11 @@
 #include "imaging/BayerSites.h"
 #include "imaging/PixelRows.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define KORVIX_DEMOSAIC_AVX2 1
+#endif
+
 namespace korvix::imaging {
 
 namespace {
@@ -164,20 +169,65 @@ const Sum *AlternatingMask(int parity) {
     return kMasks[parity & 1].data();
 }
 
-template <typename Sample, int OutStride>
-[[gnu::always_inline]] inline void InterpolateInnerRow(const InnerRow<Sample, OutStride> &row) {
+// One chunk of an output row: the V values of its columns and the rows and masks the
+// pixels read. Index j is column x0 + j.
+template <typename Sample, int OutStride, typename Sum>
+struct RowChunk {
+    const Sum *vRed, *vBlue;         // V of column x0 - 2 + j at index j
+    const Sample *bx, *cx;           // rows y - 1 and y from column x0
+    const Sum *redColumns;           // all-ones where column x0 + j has red's parity
+    const Sum *mainGreens;           // all-ones where the greens lie on the main diagonal
+    Sample *out;                     // output pixel of column x0
+    int32_t redGain, blueGain;
+};
+
+// Pixels j = begin .. end - 1 of a chunk, as plain loops over samples.
+template <typename Sample, int OutStride, typename Sum>
+[[gnu::always_inline]] inline void InterpolateChunkPixels(
+    const RowChunk<Sample, OutStride, Sum> &chunk, int64_t begin, int64_t end) {
+    const Sum *const vRed = chunk.vRed, *const vBlue = chunk.vBlue;
+    const Sample *const bx = chunk.bx, *const cx = chunk.cx;
+    const Sum *const redColumns = chunk.redColumns, *const mainGreens = chunk.mainGreens;
+    Sample *const __restrict out = chunk.out;
+    const int32_t redGain = chunk.redGain, blueGain = chunk.blueGain;
+    for (int64_t j = begin; j < end; ++j) {
+        const Sum redColumn = redColumns[j];
+        const Sum mainGreen = mainGreens[j];
+        const Sum redSame = static_cast<Sum>(3 * vRed[j + 2] + vRed[j]);
+        const Sum redOther = static_cast<Sum>(3 * vRed[j + 1] + vRed[j + 3]);
+        const Sum blueSame = static_cast<Sum>(3 * vBlue[j + 2] + vBlue[j]);
+        const Sum blueOther = static_cast<Sum>(3 * vBlue[j + 1] + vBlue[j + 3]);
+        // Red takes the "same" form on its own columns, blue the "other", and back.
+        const Sum red = static_cast<Sum>((redSame & redColumn) | (redOther & ~redColumn));
+        const Sum blue = static_cast<Sum>((blueOther & redColumn) | (blueSame & ~redColumn));
+        const Sum mainDiagonal = static_cast<Sum>(bx[j - 1] + cx[j]);
+        const Sum antiDiagonal = static_cast<Sum>(bx[j] + cx[j - 1]);
+        const Sum green =
+            static_cast<Sum>((mainDiagonal & mainGreen) | (antiDiagonal & ~mainGreen));
+        out[j * OutStride + 0] = WeightedRow<Sample>(blue, blueGain);
+        out[j * OutStride + 1] = static_cast<Sample>(green >> 1);
+        out[j * OutStride + 2] = WeightedRow<Sample>(red, redGain);
+    }
+}
+
+// The row in chunks: V values into stack arrays, then pixels(chunk, count) writes the
+// chunk's count pixels.
+template <typename Sample, int OutStride, typename Pixels>
+[[gnu::always_inline]] inline void InterpolateInnerRow(const InnerRow<Sample, OutStride> &row,
+                                                       Pixels pixels) {
     // 16 x 255 fits int16; 16 x 65535 needs int32.
     using Sum = std::conditional_t<sizeof(Sample) == 1, int16_t, int32_t>;
     constexpr int64_t kChunk = kRowChunk;
     // Local copies: stores through a byte pointer could otherwise alias the record's fields
     // and force a reload per pixel.
     const Sample *const a = row.a, *const b = row.b, *const c = row.c, *const d = row.d;
-    Sample *const __restrict outRow = row.out;
     const int64_t xEnd = row.xEnd;
-    const int redColumnParity = row.redColumnParity;
     const bool redInRowY = row.redInRowY;
-    const int32_t redGain = row.redGain, blueGain = row.blueGain;
     Sum v1[kChunk + 3], v2[kChunk + 3];
+    // Column x0 + j has the parity of j (x0 is even), so the masks start at index 0.
+    const Sum *redColumns = AlternatingMask<Sum>(row.redColumnParity);
+    const Sum *mainGreens =
+        AlternatingMask<Sum>(redInRowY ? 1 - row.redColumnParity : row.redColumnParity);
     for (int64_t x0 = row.xBegin; x0 < xEnd; x0 += kChunk) {
         const int64_t count = std::min(kChunk, xEnd - x0);
         // V for columns x0 - 2 .. x0 + count, stored from index 0.
@@ -186,35 +236,19 @@ template <typename Sample, int OutStride>
             v1[j] = static_cast<Sum>(3 * c[column] + a[column]);
             v2[j] = static_cast<Sum>(3 * b[column] + d[column]);
         }
-        const Sum *vRed = redInRowY ? v1 : v2;
-        const Sum *vBlue = redInRowY ? v2 : v1;
-        Sample *const __restrict out = outRow + x0 * OutStride;
-        const Sample *const bx = b + x0, *const cx = c + x0;
-        // All-ones where column x0 + j has red's parity, and where the greens lie on the
-        // main diagonal; read from constant patterns so that the selects stay in the
-        // lanes of Sum.
-        const Sum *redColumns = AlternatingMask<Sum>(redColumnParity);
-        const Sum *mainGreens =
-            AlternatingMask<Sum>(redInRowY ? 1 - redColumnParity : redColumnParity);
-        for (int64_t j = 0; j < count; ++j) {
-            const Sum redColumn = redColumns[j];
-            const Sum mainGreen = mainGreens[j];
-            const Sum redSame = static_cast<Sum>(3 * vRed[j + 2] + vRed[j]);
-            const Sum redOther = static_cast<Sum>(3 * vRed[j + 1] + vRed[j + 3]);
-            const Sum blueSame = static_cast<Sum>(3 * vBlue[j + 2] + vBlue[j]);
-            const Sum blueOther = static_cast<Sum>(3 * vBlue[j + 1] + vBlue[j + 3]);
-            // Red takes the "same" form on its own columns, blue the "other", and back.
-            const Sum red = static_cast<Sum>((redSame & redColumn) | (redOther & ~redColumn));
-            const Sum blue = static_cast<Sum>((blueOther & redColumn) | (blueSame & ~redColumn));
-            const Sum mainDiagonal = static_cast<Sum>(bx[j - 1] + cx[j]);
-            const Sum antiDiagonal = static_cast<Sum>(bx[j] + cx[j - 1]);
-            const Sum green =
-                static_cast<Sum>((mainDiagonal & mainGreen) | (antiDiagonal & ~mainGreen));
-            out[j * OutStride + 0] = WeightedRow<Sample>(blue, blueGain);
-            out[j * OutStride + 1] = static_cast<Sample>(green >> 1);
-            out[j * OutStride + 2] = WeightedRow<Sample>(red, redGain);
-        }
+        pixels(RowChunk<Sample, OutStride, Sum>{redInRowY ? v1 : v2, redInRowY ? v2 : v1, b + x0,
+                                                c + x0, redColumns, mainGreens,
+                                                row.out + x0 * OutStride, row.redGain,
+                                                row.blueGain},
+               count);
     }
+}
+
+template <typename Sample, int OutStride>
+[[gnu::always_inline]] inline void InterpolateInnerRow(const InnerRow<Sample, OutStride> &row) {
+    InterpolateInnerRow(row, [](const auto &chunk, int64_t count) {
+        InterpolateChunkPixels(chunk, 0, count);
+    });
 }
 
 KORVIX_HOT_LOOP void InterpolateInnerRow8x3(const InnerRow<uint8_t, 3> &row) {
@@ -230,8 +264,131 @@ KORVIX_HOT_LOOP void InterpolateInnerRow16x4(const InnerRow<uint16_t, 4> &row) {
     InterpolateInnerRow(row);
 }
 
+#ifdef KORVIX_DEMOSAIC_AVX2
+// An explicit AVX2 kernel for the 8-bit, three-channel row: 32 pixels per step with the
+// very operations of InterpolateChunkPixels in 16-bit lanes, then the three channels
+// interleaved with byte shuffles and written as 16-byte blocks (the compiler's own
+// interleaving of three-byte stores was the slow part of the plain loop).
+#define KORVIX_AVX2 __attribute__((target("avx2")))
+
+KORVIX_AVX2 inline __m256i LoadSums(const int16_t *values) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(values));
+}
+KORVIX_AVX2 inline __m256i LoadWidened(const uint8_t *samples) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(samples)));
+}
+// 3 near + far.
+KORVIX_AVX2 inline __m256i NearFar(__m256i near, __m256i far) {
+    return _mm256_add_epi16(_mm256_add_epi16(near, _mm256_add_epi16(near, near)), far);
+}
+// WeightedRow<uint8_t> of 16 lanes; `gainTwice` holds 2 k.
+KORVIX_AVX2 inline __m256i WeightedLanes(__m256i sum, __m256i gainTwice) {
+    return _mm256_min_epu16(_mm256_mulhi_epu16(_mm256_slli_epi16(sum, 4), gainTwice),
+                            _mm256_set1_epi16(255));
+}
+// Bytes of two 16-lane halves, in pixel order: the pack interleaves the halves' 128-bit
+// lanes, the 64-bit permutation puts them back in order.
+KORVIX_AVX2 inline __m256i NarrowLanes(__m256i first, __m256i second) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+}
+
+// Byte k of output block o (k + 16 o = 3 p + c) takes byte p of channel c: the shuffle of
+// channel c for block o, 0x80 (zero) elsewhere; the same in both 128-bit lanes.
+alignas(32) constexpr auto kInterleaveShuffles = [] {
+    std::array<std::array<std::array<uint8_t, 32>, 3>, 3> shuffles{};
+    for (int block = 0; block < 3; ++block) {
+        for (int channel = 0; channel < 3; ++channel) {
+            for (int k = 0; k < 16; ++k) {
+                const int position = 16 * block + k;
+                const auto source =
+                    position % 3 == channel ? static_cast<uint8_t>(position / 3) : uint8_t{0x80};
+                shuffles[block][channel][k] = shuffles[block][channel][k + 16] = source;
+            }
+        }
+    }
+    return shuffles;
+}();
+
+// Writes 32 pixels whose channels hold pixels 0..15 in the low lane and 16..31 in the high
+// lane: each lane is interleaved on its own into 48 bytes.
+KORVIX_AVX2 inline void StoreInterleaved(uint8_t *out, __m256i blue, __m256i green, __m256i red) {
+    const __m256i channels[3] = {blue, green, red};
+    for (int block = 0; block < 3; ++block) {
+        __m256i bytes = _mm256_setzero_si256();
+        for (int channel = 0; channel < 3; ++channel) {
+            const __m256i shuffle = _mm256_load_si256(
+                reinterpret_cast<const __m256i *>(kInterleaveShuffles[block][channel].data()));
+            bytes = _mm256_or_si256(bytes, _mm256_shuffle_epi8(channels[channel], shuffle));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 16 * block),
+                         _mm256_castsi256_si128(bytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 48 + 16 * block),
+                         _mm256_extracti128_si256(bytes, 1));
+    }
+}
+
+// Blue, green and red of 16 pixels from j on, in 16-bit lanes.
+struct PixelLanes {
+    __m256i blue, green, red;
+};
+
+KORVIX_AVX2 inline PixelLanes InterpolateLanes(const RowChunk<uint8_t, 3, int16_t> &chunk,
+                                               int64_t j, __m256i blueGain, __m256i redGain) {
+    const int16_t *vRed = chunk.vRed, *vBlue = chunk.vBlue;
+    const __m256i redColumn = LoadSums(chunk.redColumns + j);
+    const __m256i mainGreen = LoadSums(chunk.mainGreens + j);
+    const __m256i redSame = NearFar(LoadSums(vRed + j + 2), LoadSums(vRed + j));
+    const __m256i redOther = NearFar(LoadSums(vRed + j + 1), LoadSums(vRed + j + 3));
+    const __m256i blueSame = NearFar(LoadSums(vBlue + j + 2), LoadSums(vBlue + j));
+    const __m256i blueOther = NearFar(LoadSums(vBlue + j + 1), LoadSums(vBlue + j + 3));
+    const __m256i red = _mm256_blendv_epi8(redOther, redSame, redColumn);
+    const __m256i blue = _mm256_blendv_epi8(blueSame, blueOther, redColumn);
+    const __m256i mainDiagonal =
+        _mm256_add_epi16(LoadWidened(chunk.bx + j - 1), LoadWidened(chunk.cx + j));
+    const __m256i antiDiagonal =
+        _mm256_add_epi16(LoadWidened(chunk.bx + j), LoadWidened(chunk.cx + j - 1));
+    const __m256i green = _mm256_blendv_epi8(antiDiagonal, mainDiagonal, mainGreen);
+    return {WeightedLanes(blue, blueGain), _mm256_srli_epi16(green, 1),
+            WeightedLanes(red, redGain)};
+}
+
+struct ChunkPixels8x3Avx2 {
+    KORVIX_AVX2 void operator()(const RowChunk<uint8_t, 3, int16_t> &chunk, int64_t count) const {
+        const __m256i redGain = _mm256_set1_epi16(static_cast<int16_t>(chunk.redGain << 1));
+        const __m256i blueGain = _mm256_set1_epi16(static_cast<int16_t>(chunk.blueGain << 1));
+        int64_t j = 0;
+        for (; j + 32 <= count; j += 32) {
+            const PixelLanes first = InterpolateLanes(chunk, j, blueGain, redGain);
+            const PixelLanes second = InterpolateLanes(chunk, j + 16, blueGain, redGain);
+            StoreInterleaved(chunk.out + 3 * j, NarrowLanes(first.blue, second.blue),
+                             NarrowLanes(first.green, second.green),
+                             NarrowLanes(first.red, second.red));
+        }
+        InterpolateChunkPixels(chunk, j, count);
+    }
+};
+
+KORVIX_AVX2 void InterpolateInnerRow8x3Avx2(const InnerRow<uint8_t, 3> &row) {
+    InterpolateInnerRow(row, ChunkPixels8x3Avx2{});
+}
+
+bool HasAvx2() {
+    static const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+    return kHasAvx2;
+}
+#undef KORVIX_AVX2
+#endif
+
 template <typename Sample, int OutStride>
 void RunInnerRow(const InnerRow<Sample, OutStride> &row) {
+#ifdef KORVIX_DEMOSAIC_AVX2
+    if constexpr (sizeof(Sample) == 1 && OutStride == 3) {
+        if (HasAvx2()) {
+            InterpolateInnerRow8x3Avx2(row);
+            return;
+        }
+    }
+#endif
     if constexpr (sizeof(Sample) == 1 && OutStride == 3) InterpolateInnerRow8x3(row);
     if constexpr (sizeof(Sample) == 1 && OutStride == 4) InterpolateInnerRow8x4(row);
     if constexpr (sizeof(Sample) == 2 && OutStride == 3) InterpolateInnerRow16x3(row);

@@ -118,23 +118,28 @@ TEST(ImagingDemosaic, UniformFrameStaysUniformEverywhere) {
 
 TEST(ImagingDemosaic, MatchesReferenceOnRandomFrames) {
     const int gains[][2] = {{100, 100}, {0, 400}, {257, 33}, {400, 400}};
-    for (const Format format : kFormats) {
-        for (int mode = 0; mode < 4; ++mode) {
-            for (const auto &gain : gains) {
-                FrameImage raw, rgb;
-                ASSERT_EQ(raw.Create(13, 10, format.rawBits), 1);
-                ASSERT_EQ(rgb.Create(13, 10, format.rgbBits), 1);
-                FillRandom(raw, 100 + mode * 7 + gain[0]);
-                DemosaicParams params{mode, gain[0], 55, gain[1]};
-                RunDemosaic(rgb, raw, params);
-                for (int row = 0; row < 10; ++row) {
-                    for (int column = 0; column < 13; ++column) {
-                        for (int channel = 0; channel < 3; ++channel) {
-                            ASSERT_EQ(OutAt(rgb, column, row, channel),
-                                      ReferenceChannel(raw, params, column, row, channel))
-                                << format.rgbBits << " mode " << mode << " gains " << gain[0] << "/"
-                                << gain[1] << " at " << column << "," << row << " channel "
-                                << channel;
+    // The wide frame runs the row kernels' vector steps, chunk boundaries and tails.
+    const int sizes[][2] = {{13, 10}, {301, 5}};
+    for (const auto &size : sizes) {
+        const int width = size[0], height = size[1];
+        for (const Format format : kFormats) {
+            for (int mode = 0; mode < 4; ++mode) {
+                for (const auto &gain : gains) {
+                    FrameImage raw, rgb;
+                    ASSERT_EQ(raw.Create(width, height, format.rawBits), 1);
+                    ASSERT_EQ(rgb.Create(width, height, format.rgbBits), 1);
+                    FillRandom(raw, 100 + mode * 7 + gain[0] + width);
+                    DemosaicParams params{mode, gain[0], 55, gain[1]};
+                    RunDemosaic(rgb, raw, params);
+                    for (int row = 0; row < height; ++row) {
+                        for (int column = 0; column < width; ++column) {
+                            for (int channel = 0; channel < 3; ++channel) {
+                                ASSERT_EQ(OutAt(rgb, column, row, channel),
+                                          ReferenceChannel(raw, params, column, row, channel))
+                                    << format.rgbBits << " mode " << mode << " gains " << gain[0]
+                                    << "/" << gain[1] << " at " << column << "," << row
+                                    << " channel " << channel;
+                            }
                         }
                     }
                 }
