@@ -75,6 +75,23 @@ void Rescale(imaging::FrameImage &frame, const imaging::FrameImage &dark,
     }
 }
 
+// Marks one row: mapped defects (maps read every `step`-th sensor pixel) and outliers.
+// kStep 1 is the full read-out, compiled apart so that the loop runs on whole vectors.
+template <typename T, int32_t kStep>
+void MarkRow(T *__restrict work, const T *__restrict above, const T *__restrict pixel,
+             const T *__restrict below, const T *__restrict hot, const T *__restrict dead,
+             int32_t from, int32_t to, int32_t step, int threshold) {
+    if constexpr (kStep != 0) step = kStep;
+    for (int32_t x = from; x < to; ++x) {
+        const int mean = (pixel[x - 1] + pixel[x + 1] + above[x] + below[x]) >> 2;
+        const int difference = pixel[x] - mean;
+        // Bitwise, not short-circuit: the whole row is one branch-free vector loop.
+        const int marked = (difference >= threshold) | (-difference >= threshold) |
+                           (hot[x * step] != 0) | (dead[x * step] != 0);
+        work[x] = static_cast<T>(marked);
+    }
+}
+
 // Marks outliers and mapped defects of the frame in the work map (frame coordinates),
 // clearing everything else in the frame's area.
 template <typename T>
@@ -94,16 +111,11 @@ void MarkDefects(const imaging::FrameImage &frame, const imaging::FrameImage &ho
         const int64_t sensorY = window.startY + int64_t{y} * step;
         const T *hot = RowOf<T>(hotMap, sensorY) + window.startX;
         const T *dead = RowOf<T>(deadMap, sensorY) + window.startX;
-        const T *above = RowOf<T>(frame, y - 1);
-        const T *pixel = RowOf<T>(frame, y);
-        const T *below = RowOf<T>(frame, y + 1);
         std::fill(work, work + kMargin, T{0});
         std::fill(work + width - kMargin, work + width, T{0});
-        for (int32_t x = kMargin; x < width - kMargin; ++x) {
-            const int mean = (pixel[x - 1] + pixel[x + 1] + above[x] + below[x]) >> 2;
-            const bool outlier = std::abs(pixel[x] - mean) >= threshold;
-            work[x] = outlier || hot[x * step] != 0 || dead[x * step] != 0 ? 1 : 0;
-        }
+        const auto mark = step == 1 ? MarkRow<T, 1> : MarkRow<T, 0>;
+        mark(work, RowOf<T>(frame, y - 1), RowOf<T>(frame, y), RowOf<T>(frame, y + 1), hot, dead,
+             kMargin, width - kMargin, step, threshold);
     }
 }
 
@@ -114,11 +126,18 @@ void RepairDefects(imaging::FrameImage &frame, const imaging::FrameImage &workMa
     const int32_t width = frame.Width();
     const int32_t height = frame.Height();
     const auto marked = [&workMap](int32_t x, int32_t y) { return RowOf<T>(workMap, y)[x] != 0; };
+    constexpr int32_t kBlock = sizeof(uint64_t) / sizeof(T);
     for (int32_t y = 0; y < height; ++y) {
         const T *work = RowOf<T>(workMap, y);
         T *pixel = RowOf<T>(frame, y);
         for (int32_t x = 0; x < width; ++x) {
-            if (work[x] == 0) continue;
+            // Marked pixels are rare: skip whole words of unmarked ones.
+            uint64_t block = 1;
+            while (x + kBlock <= width &&
+                   (std::memcpy(&block, work + x, sizeof block), block == 0)) {
+                x += kBlock;
+            }
+            if (x >= width || work[x] == 0) continue;
             int sum = 0;
             int found = 0;
             for (int32_t i = x - 1; i >= 0; --i) {
