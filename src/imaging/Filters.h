@@ -35,6 +35,21 @@ extern const PixelConverter Gamma16;
 extern const PixelConverter Gamma24;
 extern const PixelConverter Gamma48;
 
+// Gamma, contrast and brightness run back to back in that order, as one table pass: each
+// of the three whose value is not neutral (gamma 100, contrast 0, brightness 0) is applied
+// exactly as its own filter above computes it; a neutral one is skipped, as a caller
+// skips the single filter. First parameter: a ToneCurveParams. One look-up per sample
+// whatever the number of filters.
+struct ToneCurveParams {
+    int32_t gamma = 100;
+    int32_t contrast = 0;
+    int32_t brightness = 0;
+};
+extern const PixelConverter ToneCurve8;
+extern const PixelConverter ToneCurve16;
+extern const PixelConverter ToneCurve24;
+extern const PixelConverter ToneCurve48;
+
 // Sharpness s (0..30): unsharp mask of amount s / 10. Reads the source (a copy of the
 // image) and writes the destination for pixels 2 .. size - 3 in both directions:
 // blur = (sum of the 4x4 samples at columns x-2 .. x+1, rows y-2 .. y+1) >> 4 and the

@@ -42,29 +42,68 @@ SiteCorrection CorrectionOf(const GrayGainParams &params, int columnParity, int 
 }
 
 template <typename Sample>
-int GrayGainOffset(const ConversionArea &area, void *first, void *) {
-    const auto *params = static_cast<const GrayGainParams *>(first);
-    if (params == nullptr) return 0;
-    const int32_t limit = sizeof(Sample) == 1 ? 255 : SampleLimit(params->sampleDepth);
+Sample Corrected(int32_t sample, SiteCorrection c, int32_t limit) {
+    return static_cast<Sample>(std::clamp(c.offset + c.gain * sample / 128, 0, limit));
+}
+
+// 8-bit samples: each row alternates two sites, so each row parity gets two 256-entry
+// tables of Corrected() and a row is a run of alternating look-ups.
+KORVIX_SCALAR_LOOP void CorrectRow8(uint8_t *out, const uint8_t *in, int64_t width,
+                                    const uint8_t *__restrict even,
+                                    const uint8_t *__restrict odd) {
+    int64_t j = 0;
+    for (; j + 1 < width; j += 2) {
+        const uint8_t first = in[j], second = in[j + 1];
+        out[j] = even[first];
+        out[j + 1] = odd[second];
+    }
+    if (j < width) out[j] = even[in[j]];
+}
+
+int GrayGainOffset8Tables(const ConversionArea &area, const GrayGainParams &params) {
+    uint8_t tables[2][2][256];  // [row parity][column parity][sample]
+    for (int rowParity = 0; rowParity < 2; ++rowParity) {
+        for (int columnParity = 0; columnParity < 2; ++columnParity) {
+            const SiteCorrection c = CorrectionOf(params, columnParity, rowParity);
+            for (int32_t x = 0; x < 256; ++x) {
+                tables[rowParity][columnParity][x] = Corrected<uint8_t>(x, c, 255);
+            }
+        }
+    }
     const int64_t width = area.Width();
     const int64_t height = area.Height();
     for (int64_t i = 0; i < height; ++i) {
-        const int rowParity = static_cast<int>(i & 1);
-        const SiteCorrection even = CorrectionOf(*params, 0, rowParity);
-        const SiteCorrection odd = CorrectionOf(*params, 1, rowParity);
-        const auto *in = reinterpret_cast<const Sample *>(area.SourceRow(i));
-        auto *out = reinterpret_cast<Sample *>(area.DestinationRow(i));
-        const auto correct = [limit](int32_t sample, SiteCorrection c) {
-            return static_cast<Sample>(std::clamp(c.offset + c.gain * sample / 128, 0, limit));
-        };
-        int64_t j = 0;
-        for (; j + 1 < width; j += 2) {
-            out[j] = correct(in[j], even);
-            out[j + 1] = correct(in[j + 1], odd);
-        }
-        if (j < width) out[j] = correct(in[j], even);
+        const auto &row = tables[i & 1];
+        CorrectRow8(area.DestinationRow(i), area.SourceRow(i), width, row[0], row[1]);
     }
     return 1;
+}
+
+template <typename Sample>
+int GrayGainOffset(const ConversionArea &area, void *first, void *) {
+    const auto *params = static_cast<const GrayGainParams *>(first);
+    if (params == nullptr) return 0;
+    if constexpr (sizeof(Sample) == 1) {
+        return GrayGainOffset8Tables(area, *params);
+    } else {
+        const int32_t limit = SampleLimit(params->sampleDepth);
+        const int64_t width = area.Width();
+        const int64_t height = area.Height();
+        for (int64_t i = 0; i < height; ++i) {
+            const int rowParity = static_cast<int>(i & 1);
+            const SiteCorrection even = CorrectionOf(*params, 0, rowParity);
+            const SiteCorrection odd = CorrectionOf(*params, 1, rowParity);
+            const auto *in = reinterpret_cast<const Sample *>(area.SourceRow(i));
+            auto *out = reinterpret_cast<Sample *>(area.DestinationRow(i));
+            int64_t j = 0;
+            for (; j + 1 < width; j += 2) {
+                out[j] = Corrected<Sample>(in[j], even, limit);
+                out[j + 1] = Corrected<Sample>(in[j + 1], odd, limit);
+            }
+            if (j < width) out[j] = Corrected<Sample>(in[j], even, limit);
+        }
+        return 1;
+    }
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ using detail::ForEachSampleRun;
 template <typename Sample>
 constexpr int32_t kMaximum = sizeof(Sample) == 1 ? 255 : 65535;
 
+constexpr int32_t kNeutralGamma = 100;
+
 const int32_t *ValueOf(void *first) {
     return static_cast<const int32_t *>(first);
 }
@@ -41,23 +43,26 @@ void FillTable(std::array<Sample, Size> &table, Entry entry) {
 // A 16-bit lookup table kept per thread and rebuilt only when its filter value changes,
 // so that a frame pays for 65536 entries once per setting rather than once per call.
 // Each thread has its own, so no lock is needed.
+// The key is the filter values the table was built for.
+using TableKey = std::array<int32_t, 3>;
+
 struct CachedTable16 {
     bool built = false;
-    int32_t value = 0;
+    TableKey key{};
     std::array<uint16_t, 65536> table;
 };
 
 template <typename Entry>
-const std::array<uint16_t, 65536> *Table16For(std::unique_ptr<CachedTable16> &cache, int32_t value,
-                                              Entry entry) {
+const std::array<uint16_t, 65536> *Table16For(std::unique_ptr<CachedTable16> &cache,
+                                              const TableKey &key, Entry entry) {
     if (!cache) {
         cache.reset(new (std::nothrow) CachedTable16);
         if (!cache) return nullptr;
     }
-    if (!cache->built || cache->value != value) {
+    if (!cache->built || cache->key != key) {
         FillTable(cache->table, entry);
         cache->built = true;
-        cache->value = value;
+        cache->key = key;
     }
     return &cache->table;
 }
@@ -67,7 +72,7 @@ const std::array<uint16_t, 65536> *Table16For(std::unique_ptr<CachedTable16> &ca
 // that table cannot be allocated).
 template <typename Sample, bool Color, typename Entry>
 int MapThroughTable(const ConversionArea &area, std::unique_ptr<CachedTable16> &cache,
-                    int32_t value, Entry entry) {
+                    const TableKey &key, Entry entry) {
     if constexpr (sizeof(Sample) == 1) {
         std::array<uint8_t, 256> table;
         FillTable(table, entry);
@@ -76,7 +81,7 @@ int MapThroughTable(const ConversionArea &area, std::unique_ptr<CachedTable16> &
                 detail::ApplyTable8(out, in, count, stride, table.data());
             });
     } else {
-        const auto *table = Table16For(cache, value, entry);
+        const auto *table = Table16For(cache, key, entry);
         if (table == nullptr) return 0;
         return ForEachSampleRun<Sample, Color>(
             area, [table](Sample *out, const Sample *in, int64_t count, int stride) {
@@ -116,7 +121,7 @@ int Contrast(const ConversionArea &area, void *first, void *) {
     if (value == nullptr) return 0;
     const int32_t contrast = std::clamp(*value, -127, 127);
     thread_local std::unique_ptr<CachedTable16> cache;
-    return MapThroughTable<Sample, Color>(area, cache, contrast, [contrast](int32_t x) {
+    return MapThroughTable<Sample, Color>(area, cache, {contrast, 0, 0}, [contrast](int32_t x) {
         return ContrastEntry<Sample>(x, contrast);
     });
 }
@@ -137,11 +142,39 @@ int Gamma(const ConversionArea &area, void *first, void *) {
     const int32_t gamma = std::clamp(*value, 0, 200);
     thread_local std::unique_ptr<CachedTable16> cache;
     return MapThroughTable<Sample, Color>(
-        area, cache, gamma, [gamma](int32_t x) { return GammaEntry<Sample>(x, gamma); });
+        area, cache, {gamma, 0, 0}, [gamma](int32_t x) { return GammaEntry<Sample>(x, gamma); });
+}
+
+// Brightness of one sample, as ScaleSamples8 and ScaleSamples16 compute it.
+template <typename Sample>
+int32_t BrightnessEntry(int32_t x, float factor) {
+    return std::clamp(static_cast<int32_t>(static_cast<float>(x) * factor), 0, kMaximum<Sample>);
+}
+
+template <typename Sample, bool Color>
+int ToneCurve(const ConversionArea &area, void *first, void *) {
+    const auto *params = static_cast<const ToneCurveParams *>(first);
+    if (params == nullptr) return 0;
+    const int32_t gamma = std::clamp(params->gamma, 0, 200);
+    const int32_t contrast = std::clamp(params->contrast, -127, 127);
+    const int32_t brightness = std::clamp(params->brightness, -255, 255);
+    const float factor = BrightnessFactor(brightness);
+    thread_local std::unique_ptr<CachedTable16> cache;
+    return MapThroughTable<Sample, Color>(
+        area, cache, {gamma, contrast, brightness}, [=](int32_t x) {
+            if (gamma != kNeutralGamma) x = GammaEntry<Sample>(x, gamma);
+            if (contrast != 0) x = ContrastEntry<Sample>(x, contrast);
+            if (brightness != 0) x = BrightnessEntry<Sample>(x, factor);
+            return x;
+        });
 }
 
 }  // namespace
 
+const PixelConverter ToneCurve8 = AsConverter<ToneCurve<uint8_t, false>>;
+const PixelConverter ToneCurve16 = AsConverter<ToneCurve<uint16_t, false>>;
+const PixelConverter ToneCurve24 = AsConverter<ToneCurve<uint8_t, true>>;
+const PixelConverter ToneCurve48 = AsConverter<ToneCurve<uint16_t, true>>;
 const PixelConverter Brightness8 = AsConverter<Brightness<uint8_t, false>>;
 const PixelConverter Brightness16 = AsConverter<Brightness<uint16_t, false>>;
 const PixelConverter Brightness24 = AsConverter<Brightness<uint8_t, true>>;

@@ -49,19 +49,19 @@ int ReferenceGamma(int x, int g, int maximum) {
     return static_cast<int>(std::min<double>(maximum, std::trunc(value)));
 }
 
-// Runs `variants` on a random image of every family and compares each used sample with
-// reference(x); a fourth sample of 32/64-bit pixels must be left alone.
-void ExpectMatchesPerSample(const FilterVariants &variants, int32_t value,
-                            const std::function<int(int x, int maximum)> &reference) {
+// Runs `variants` with `parameter` on a random image of every family (seeded by `seed`)
+// and compares each used sample with reference(x); a fourth sample of 32/64-bit pixels
+// must be left alone.
+void ExpectParameterMatchesPerSample(const FilterVariants &variants, void *parameter, int seed,
+                                     const std::function<int(int x, int maximum)> &reference) {
+    const int value = seed;
     for (const FilterFamilyCase family : kFilterFamilies) {
         FrameImage image, original;
         ASSERT_EQ(image.Create(23, 9, family.bits), 1);
         ASSERT_EQ(original.CopyFormat(image), 1);
         FillRandom(image, 1000 + family.bits + value);
         std::memcpy(original.Bits(), image.Bits(), image.SizeBytes());
-        int32_t parameter = value;
-        ASSERT_EQ(ConvertImage(image, variants.For(family.bits), image, nullptr, 0, 0, &parameter),
-                  1);
+        ASSERT_EQ(ConvertImage(image, variants.For(family.bits), image, nullptr, 0, 0, parameter), 1);
         const int samples = image.BytesPerPixel() / (family.maximum == 255 ? 1 : 2);
         for (int row = 0; row < 9; ++row) {
             for (int column = 0; column < 23; ++column) {
@@ -74,6 +74,11 @@ void ExpectMatchesPerSample(const FilterVariants &variants, int32_t value,
             }
         }
     }
+}
+
+void ExpectMatchesPerSample(const FilterVariants &variants, int32_t value,
+                            const std::function<int(int x, int maximum)> &reference) {
+    ExpectParameterMatchesPerSample(variants, &value, value, reference);
 }
 
 TEST(ImagingToneFilters, BrightnessMatchesReference) {
@@ -137,6 +142,23 @@ TEST(ImagingToneFilters, GammaFiftySquaresAndZeroKeepsOnlyTheTop) {
     ASSERT_EQ(ConvertImage(image, Gamma8, image, nullptr, 0, 0, &value), 1);
     EXPECT_EQ(image.Bits()[0], 0);
     EXPECT_EQ(image.Bits()[2], 255);
+}
+
+// The composed curve equals gamma, contrast and brightness run one after the other,
+// each skipped at its neutral value as the single filter would be.
+TEST(ImagingToneFilters, ToneCurveEqualsTheFiltersInTurn) {
+    const FilterVariants toneCurve{ToneCurve8, ToneCurve16, ToneCurve24, ToneCurve48};
+    const ToneCurveParams cases[] = {
+        {80, 20, 15}, {170, -30, -100}, {100, 10, 0}, {60, 0, 40}, {100, 0, -5}, {0, 127, 255}};
+    int seed = 0;
+    for (ToneCurveParams params : cases) {
+        ExpectParameterMatchesPerSample(toneCurve, &params, ++seed, [params](int x, int maximum) {
+            if (params.gamma != 100) x = ReferenceGamma(x, params.gamma, maximum);
+            if (params.contrast != 0) x = ReferenceContrast(x, params.contrast, maximum);
+            if (params.brightness != 0) x = ReferenceBrightness(x, params.brightness, maximum);
+            return x;
+        });
+    }
 }
 
 TEST(ImagingToneFilters, SixteenBitTablesFollowValueChanges) {
