@@ -2,10 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace korvix::platform {
 namespace {
@@ -14,7 +17,13 @@ constexpr int kBusyTimeoutMs = 10000;
 constexpr int kTypeDword = 4;   // REG_DWORD
 constexpr int kTypeBinary = 3;  // REG_BINARY
 
-constexpr const char *kSchema =
+constexpr const char *kCountTables =
+    "SELECT count(*) FROM sqlite_master"
+    " WHERE type = 'table' AND name IN ('registry_keys', 'registry_values');";
+constexpr int kTableCount = 2;
+// Under the write lock, so that processes creating the store at once take turns.
+constexpr const char *kCreateSchema =
+    "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS registry_keys ("
     "  path TEXT PRIMARY KEY COLLATE NOCASE);"
     "CREATE TABLE IF NOT EXISTS registry_values ("
@@ -22,7 +31,8 @@ constexpr const char *kSchema =
     "  name TEXT NOT NULL COLLATE NOCASE,"
     "  type INTEGER NOT NULL,"
     "  data BLOB NOT NULL,"
-    "  PRIMARY KEY (key, name));";
+    "  PRIMARY KEY (key, name));"
+    "COMMIT;";
 
 // A prepared statement that finalises itself.
 class Statement {
@@ -51,6 +61,35 @@ bool Execute(sqlite3 *database, const char *sql) {
     return sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+bool IsBusy(int result) {
+    const int primary = result & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// Runs `sql` until no other connection stands in its way, or until `deadline`. The busy
+// timeout does not cover every contention: where waiting could deadlock (two processes
+// switching a new store to WAL at once) or the WAL index is being rebuilt, SQLite reports
+// the store busy at once. A transaction left open by the failed attempt is rolled back
+// before the next one; the pause between attempts doubles up to 16 ms.
+bool ExecuteRetrying(sqlite3 *database, const char *sql,
+                     std::chrono::steady_clock::time_point deadline) {
+    for (int pauseMs = 1;; pauseMs = std::min(2 * pauseMs, 16)) {
+        int result = sqlite3_exec(database, sql, nullptr, nullptr, nullptr);
+        if (result == SQLITE_OK) return true;
+        if (!sqlite3_get_autocommit(database)) Execute(database, "ROLLBACK;");
+        if (!IsBusy(result) || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+}
+
+// A read, so opening a store that has its tables never waits for another process's writer.
+// False also when the count fails: the caller then creates the tables under the write lock.
+bool HasSchema(sqlite3 *database) {
+    Statement count(database, kCountTables);
+    return count.Ok() && count.Step() == SQLITE_ROW &&
+           sqlite3_column_int(count.Get(), 0) == kTableCount;
+}
+
 sqlite3 *OpenStore() {
     std::string path = RegistryKey::StorePath();
     std::error_code ignored;
@@ -63,9 +102,14 @@ sqlite3 *OpenStore() {
         sqlite3_close(database);
         return nullptr;
     }
+    // Before the first statement, so that every step below waits out other processes' locks.
     sqlite3_busy_timeout(database, kBusyTimeoutMs);
-    // WAL lets readers and one writer of other processes work side by side.
-    if (!Execute(database, "PRAGMA journal_mode=WAL;") || !Execute(database, kSchema)) {
+    // WAL lets readers and one writer of other processes work side by side. Any number of
+    // processes may be creating the store at this moment.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    if (!ExecuteRetrying(database, "PRAGMA journal_mode=WAL;", deadline) ||
+        (!HasSchema(database) && !ExecuteRetrying(database, kCreateSchema, deadline))) {
         sqlite3_close(database);
         return nullptr;
     }
