@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -95,20 +97,29 @@ TEST(CoreFrameRing, EntriesWithoutBuffersAreRefused) {
 }
 
 // One writer laps several readers many times; every copy a reader makes must be one whole
-// frame (all bytes equal to its number). Run under ThreadSanitizer this also proves the
-// hand-over free of data races.
+// frame (all bytes equal to its number). Each reader reports the newest lap in which it began
+// a read that saw a frame; the writer publishes its first frame and waits until every reader
+// has read it, then after each lap waits until every reader has read again during that lap,
+// so reads always overlap the writing however the threads are scheduled. Run under
+// ThreadSanitizer this also proves the hand-over free of data races.
 TEST(CoreFrameRingConcurrency, ReadersNeverSeeATornFrame) {
+    constexpr int kReaders = 2;
+    constexpr int kLaps = 200;
     FrameRing ring;
     ring.SetBufferCount(4);
     ASSERT_TRUE(ring.Allocate(kFrameBytes));
     std::atomic<bool> done{false};
+    std::atomic<int> lap{0};
+    std::array<std::atomic<int>, kReaders> lapRead{};
+    for (auto &readInLap : lapRead) readInLap = -1;
     std::atomic<int> torn{0};
     std::atomic<int> reads{0};
 
-    auto reader = [&] {
+    auto reader = [&](std::atomic<int> &readInLap) {
         std::vector<uint8_t> copy(kFrameBytes);
         while (!done.load()) {
-            int32_t number = 0;
+            const int startedIn = lap.load();
+            int32_t number = -1;
             ring.Read(false, [&](const uint8_t *pixels, const FrameEntryInfo &info) {
                 std::copy(pixels, pixels + kFrameBytes, copy.begin());
                 number = info.number;
@@ -119,20 +130,38 @@ TEST(CoreFrameRingConcurrency, ReadersNeverSeeATornFrame) {
             });
             if (!whole) ++torn;
             ++reads;
+            readInLap = startedIn;
+            readInLap.notify_one();
         }
     };
-    std::thread first(reader), second(reader);
-    int published = 0;
-    for (int frame = 0; frame < 3000; ++frame) {
+    auto waitForReadsIn = [&](int wanted) {
+        for (auto &readInLap : lapRead) {
+            for (int seen = readInLap.load(); seen < wanted; seen = readInLap.load()) {
+                readInLap.wait(seen);
+            }
+        }
+    };
+    std::vector<std::thread> readers;
+    for (auto &readInLap : lapRead) readers.emplace_back(reader, std::ref(readInLap));
+
+    auto publish = [&](int frame) {
         auto bytes = FrameOf(static_cast<uint8_t>(frame));
-        if (ring.Publish(bytes.data(), kFrameBytes, static_cast<uint8_t>(frame), {})) ++published;
+        return ring.Publish(bytes.data(), kFrameBytes, static_cast<uint8_t>(frame), {});
+    };
+    int published = publish(0) ? 1 : 0;
+    waitForReadsIn(0);
+    for (int round = 1; round <= kLaps; ++round) {
+        lap = round;
+        for (int slot = 0; slot < ring.BufferCount(); ++slot) {
+            if (publish(round * ring.BufferCount() + slot)) ++published;
+        }
+        waitForReadsIn(round);
     }
     done = true;
-    first.join();
-    second.join();
+    for (auto &thread : readers) thread.join();
     EXPECT_EQ(torn.load(), 0);
     EXPECT_GT(published, 0);
-    EXPECT_GT(reads.load(), 0);
+    EXPECT_GE(reads.load(), kReaders * (kLaps + 1));
 }
 
 }  // namespace
