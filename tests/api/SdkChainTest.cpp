@@ -69,6 +69,7 @@ TEST(ApiSdkChain, RemoveRelinksNeighboursAndMovesToNext) {
     chain.Add(CSDKDATA{103, nullptr});
     std::shared_ptr<korvix::CKorvix> session;
     EXPECT_TRUE(chain.Detach(102, session));
+    EXPECT_EQ(chain.HandleCount(), 2);      // the count feeds the next handle value
     EXPECT_EQ(chain.CurrentHandle(), 101);  // B's next
     EXPECT_EQ(WalkNext(chain), (std::vector<int32_t>{101, 103}));
     EXPECT_FALSE(chain.Detach(102, session));

@@ -47,6 +47,14 @@ TEST_F(ControllerControlRequests, I2cReadUsesTheReadAddress) {
     EXPECT_EQ(reads[0].setup.value, 2);
 }
 
+TEST_F(ControllerControlRequests, AnswerOfExactlyTheRequestedCountIsComplete) {
+    camera->shortAnswerBytes = 2;  // the FPGA's two answer bytes and nothing more
+    camera->fpga[0x10] = 0x5A;
+    uint8_t value = 0;
+    EXPECT_EQ(controller->ReadFpgaRegister(0x10, &value), 1);
+    EXPECT_EQ(value, 0x5A);
+}
+
 TEST_F(ControllerControlRequests, ShortAnswersLeaveTheCallersOutputUnchanged) {
     camera->shortAnswerBytes = 1;
     uint8_t bytes[2] = {0xAA, 0xBB};

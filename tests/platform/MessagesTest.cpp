@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -80,4 +81,30 @@ TEST(PlatformMessages, PostsFromManyThreadsAreAllDeliveredOnce) {
         EXPECT_EQ(message.lParam, next[message.wParam]);
         ++next[message.wParam];
     }
+}
+
+// A handler that unregisters itself while more messages wait behind the one it handles:
+// those are dropped, and a flush afterwards still returns.
+TEST(PlatformMessages, RemovingTheHandlerDropsQueuedMessagesAndFlushReturns) {
+    struct Gate {
+        std::promise<void> entered;
+        std::shared_future<void> open;
+        int calls = 0;
+    };
+    std::promise<void> opener;
+    Gate gate{{}, opener.get_future().share()};
+    auto handler = [](void *, unsigned int, uintptr_t, intptr_t, void *context) {
+        auto *state = static_cast<Gate *>(context);
+        ++state->calls;
+        state->entered.set_value();
+        state->open.wait();
+        SetMessageHandler(nullptr, nullptr);
+    };
+    SetMessageHandler(handler, &gate);
+    PostMessage(nullptr, 0x8003, 0, 1);
+    gate.entered.get_future().wait();
+    for (int i = 2; i <= 5; ++i) PostMessage(nullptr, 0x8003, 0, i);  // queued behind the first
+    opener.set_value();
+    FlushMessages();
+    EXPECT_EQ(gate.calls, 1);
 }

@@ -98,11 +98,13 @@ TEST(ImagingAviHeader, OpeningHeaderCarriesSizesAndNominalRate) {
 }
 
 TEST(ImagingAviHeader, RowsArePaddedToFourBytes) {
-    EXPECT_EQ(avi::FramePitch(2), 8u);
-    EXPECT_EQ(avi::FrameDataSize(2, 5), 40u);
+    // One width of every remainder modulo 4: 3 x width bytes rounded up to a multiple of 4.
     EXPECT_EQ(avi::FramePitch(640), 1920u);
-    EXPECT_EQ(avi::FrameDataSize(640, 480), kVgaFrameBytes);
     EXPECT_EQ(avi::FramePitch(5), 16u);
+    EXPECT_EQ(avi::FramePitch(2), 8u);
+    EXPECT_EQ(avi::FramePitch(3), 12u);
+    EXPECT_EQ(avi::FrameDataSize(2, 5), 40u);
+    EXPECT_EQ(avi::FrameDataSize(640, 480), kVgaFrameBytes);
 }
 
 TEST(ImagingAviHeader, FrameFitsOnlyWhileTheClosedFileStaysWithin32Bits) {
