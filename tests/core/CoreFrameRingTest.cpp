@@ -97,28 +97,29 @@ TEST(CoreFrameRing, EntriesWithoutBuffersAreRefused) {
 }
 
 // One writer laps several readers many times; every copy a reader makes must be one whole
-// frame (all bytes equal to its number). Each reader reports the newest lap in which it began
-// a read that saw a frame; the writer publishes its first frame and waits until every reader
-// has read it, then after each lap waits until every reader has read again during that lap,
-// so reads always overlap the writing however the threads are scheduled. Run under
-// ThreadSanitizer this also proves the hand-over free of data races.
+// frame (all bytes equal to its number). Each reader reports the newest round in which it
+// began a read that saw a frame; the writer publishes its first frame and waits until every
+// reader has read it, then after each round of laps waits until every reader has read again
+// during that round, so reads always overlap the writing however the threads are scheduled.
+// Run under ThreadSanitizer this also proves the hand-over free of data races.
 TEST(CoreFrameRingConcurrency, ReadersNeverSeeATornFrame) {
     constexpr int kReaders = 2;
-    constexpr int kLaps = 200;
+    constexpr int kRounds = 40;
+    constexpr int kLapsPerRound = 20;
     FrameRing ring;
     ring.SetBufferCount(4);
     ASSERT_TRUE(ring.Allocate(kFrameBytes));
     std::atomic<bool> done{false};
-    std::atomic<int> lap{0};
-    std::array<std::atomic<int>, kReaders> lapRead{};
-    for (auto &readInLap : lapRead) readInLap = -1;
+    std::atomic<int> round{0};
+    std::array<std::atomic<int>, kReaders> roundRead{};
+    for (auto &readInRound : roundRead) readInRound = -1;
     std::atomic<int> torn{0};
     std::atomic<int> reads{0};
 
-    auto reader = [&](std::atomic<int> &readInLap) {
+    auto reader = [&](std::atomic<int> &readInRound) {
         std::vector<uint8_t> copy(kFrameBytes);
         while (!done.load()) {
-            const int startedIn = lap.load();
+            const int startedIn = round.load();
             int32_t number = -1;
             ring.Read(false, [&](const uint8_t *pixels, const FrameEntryInfo &info) {
                 std::copy(pixels, pixels + kFrameBytes, copy.begin());
@@ -130,19 +131,19 @@ TEST(CoreFrameRingConcurrency, ReadersNeverSeeATornFrame) {
             });
             if (!whole) ++torn;
             ++reads;
-            readInLap = startedIn;
-            readInLap.notify_one();
+            readInRound = startedIn;
+            readInRound.notify_one();
         }
     };
     auto waitForReadsIn = [&](int wanted) {
-        for (auto &readInLap : lapRead) {
-            for (int seen = readInLap.load(); seen < wanted; seen = readInLap.load()) {
-                readInLap.wait(seen);
+        for (auto &readInRound : roundRead) {
+            for (int seen = readInRound.load(); seen < wanted; seen = readInRound.load()) {
+                readInRound.wait(seen);
             }
         }
     };
     std::vector<std::thread> readers;
-    for (auto &readInLap : lapRead) readers.emplace_back(reader, std::ref(readInLap));
+    for (auto &readInRound : roundRead) readers.emplace_back(reader, std::ref(readInRound));
 
     auto publish = [&](int frame) {
         auto bytes = FrameOf(static_cast<uint8_t>(frame));
@@ -150,18 +151,19 @@ TEST(CoreFrameRingConcurrency, ReadersNeverSeeATornFrame) {
     };
     int published = publish(0) ? 1 : 0;
     waitForReadsIn(0);
-    for (int round = 1; round <= kLaps; ++round) {
-        lap = round;
-        for (int slot = 0; slot < ring.BufferCount(); ++slot) {
-            if (publish(round * ring.BufferCount() + slot)) ++published;
+    const int framesPerRound = kLapsPerRound * ring.BufferCount();
+    for (int next = 1; next <= kRounds; ++next) {
+        round = next;
+        for (int frame = 0; frame < framesPerRound; ++frame) {
+            if (publish(next * framesPerRound + frame)) ++published;
         }
-        waitForReadsIn(round);
+        waitForReadsIn(next);
     }
     done = true;
     for (auto &thread : readers) thread.join();
     EXPECT_EQ(torn.load(), 0);
     EXPECT_GT(published, 0);
-    EXPECT_GE(reads.load(), kReaders * (kLaps + 1));
+    EXPECT_GE(reads.load(), kReaders * (kRounds + 1));
 }
 
 }  // namespace

@@ -138,8 +138,8 @@ TEST(PlatformRegistryChild, CreateInFreshStores) {
 // Applications that start together on a machine without a settings store all create it at
 // once: every one of them must get its key.
 TEST(PlatformRegistry, ProcessesCreatingFreshStoresAtOnceAllGetTheirKeys) {
-    constexpr int kRounds = 3;
-    constexpr int kWriters = 6;
+    constexpr int kRounds = 2;
+    constexpr int kWriters = 5;
     const std::string ownStore = RegistryKey::StorePath();
     for (int round = 0; round < kRounds && !HasFailure(); ++round) {
         const std::string prefix =
