@@ -105,14 +105,25 @@ int Brightness(const ConversionArea &area, void *first, void *) {
         });
 }
 
+// Slope of the contrast line through (t, 0) and (M + 1 - t, M + 1).
+template <typename Sample>
+double ContrastSlope(int32_t t) {
+    constexpr int32_t kMax = kMaximum<Sample>;
+    return static_cast<double>(kMax + 1) / static_cast<double>(kMax + 1 - 2 * t);
+}
+
+template <typename Sample>
+int32_t ContrastThreshold(int32_t contrast) {
+    return sizeof(Sample) == 1 ? contrast : contrast * 256;
+}
+
 template <typename Sample>
 int32_t ContrastEntry(int32_t x, int32_t contrast) {
     constexpr int32_t kMax = kMaximum<Sample>;
-    const int32_t t = sizeof(Sample) == 1 ? contrast : contrast * 256;
+    const int32_t t = ContrastThreshold<Sample>(contrast);
     if (x < t) return 0;
     if (x > kMax - t) return kMax;
-    const double slope = static_cast<double>(kMax + 1) / static_cast<double>(kMax + 1 - 2 * t);
-    return std::min(static_cast<int32_t>(slope * (x - t)), kMax);
+    return std::min(static_cast<int32_t>(ContrastSlope<Sample>(t) * (x - t)), kMax);
 }
 
 template <typename Sample, bool Color>
@@ -120,6 +131,19 @@ int Contrast(const ConversionArea &area, void *first, void *) {
     const int32_t *value = ValueOf(first);
     if (value == nullptr) return 0;
     const int32_t contrast = std::clamp(*value, -127, 127);
+    if constexpr (sizeof(Sample) == 2) {
+        // The same values computed per sample: below t the product is negative and
+        // limited to 0, from M + 1 - t on it reaches M + 1 and is limited to M, between
+        // them it is the table's entry.
+        if (detail::HasStretchKernel()) {
+            const int32_t t = ContrastThreshold<Sample>(contrast);
+            const double slope = ContrastSlope<Sample>(t);
+            return ForEachSampleRun<Sample, Color>(
+                area, [t, slope](Sample *out, const Sample *in, int64_t count, int stride) {
+                    detail::StretchSamples16(out, in, count, stride, t, slope);
+                });
+        }
+    }
     thread_local std::unique_ptr<CachedTable16> cache;
     return MapThroughTable<Sample, Color>(area, cache, {contrast, 0, 0}, [contrast](int32_t x) {
         return ContrastEntry<Sample>(x, contrast);

@@ -106,6 +106,41 @@ TEST(ImagingToneFilters, ContrastMatchesReference) {
     }
 }
 
+// 16-bit contrast is computed per sample where the processor allows it: every sample
+// value must still give the curve's value, and a fourth sample must stay.
+TEST(ImagingToneFilters, SixteenBitContrastMatchesReferenceForEverySampleValue) {
+    for (int bits : {16, 48, 64}) {
+        const int used = bits == 16 ? 1 : 3;
+        const int perPixel = bits / 16;
+        FrameImage image, original;
+        ASSERT_EQ(image.Create(256, 256, bits), 1);
+        for (int m : {-127, -50, -1, 1, 37, 100, 127}) {
+            int next = 0;
+            for (int row = 0; row < 256; ++row) {
+                for (int column = 0; column < 256; ++column) {
+                    for (int k = 0; k < perPixel; ++k) {
+                        SetSample(image, column, row, k, k < used ? (next++ & 0xFFFF) : 0x1234);
+                    }
+                }
+            }
+            ASSERT_EQ(original.CopyFormat(image), 1);
+            std::memcpy(original.Bits(), image.Bits(), image.SizeBytes());
+            int32_t value = m;
+            ASSERT_EQ(ConvertImage(image, kContrast.For(bits), image, nullptr, 0, 0, &value), 1);
+            for (int row = 0; row < 256; ++row) {
+                for (int column = 0; column < 256; ++column) {
+                    for (int k = 0; k < perPixel; ++k) {
+                        const int x = SampleAt(original, column, row, k);
+                        const int expected = k < used ? ReferenceContrast(x, m, 65535) : x;
+                        ASSERT_EQ(SampleAt(image, column, row, k), expected)
+                            << bits << " bits, contrast " << m << ", sample " << x;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(ImagingToneFilters, Contrast127SplitsAtTheMiddle) {
     FrameImage image;
     ASSERT_EQ(image.Create(256, 1, 8), 1);
