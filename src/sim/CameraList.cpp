@@ -83,6 +83,20 @@ std::string ApplyOption(std::string_view key, std::string_view value, CameraConf
         auto seed = ParseNumber(value);
         if (!seed) return "seed needs a number";
         config.seed = *seed;
+    } else if (key == "noise") {
+        if (value != "on" && value != "off") return "noise is on or off";
+        config.noise = value == "on";
+    } else if (key == "trigger") {
+        auto period = ParseNumber(value);
+        if (!period || *period == 0 || *period > kMaxTriggerPeriodMs) {
+            return "trigger is a pulse period of 1 to 3600000 ms";
+        }
+        config.triggerPeriodMs = static_cast<uint32_t>(*period);
+    } else if (key == "unplug_after") {
+        auto frames = ParseNumber(value);
+        if (!frames || *frames == 0 || *frames > UINT32_MAX)
+            return "unplug_after needs 1 or more frames";
+        config.unplugAfterFrames = static_cast<uint32_t>(*frames);
     } else {
         return "unknown option '" + std::string(key) + "'";
     }

@@ -4,7 +4,7 @@
 // model name optionally followed by ":key=value" options, e.g.
 //   imx990,imx990:serial=CAM-B:seed=7,imx992c:speed=3:scene=uniform:2000
 // Options: serial=TEXT, fw=0xNNNN, fpga=0xNNNN, speed=3|4, scene=synthetic|uniform:LEVEL|ramp,
-// seed=N. Pure parsing: no globals, no I/O.
+// seed=N, noise=on|off, trigger=MS, unplug_after=N. Pure parsing: no globals, no I/O.
 
 #include <cstdint>
 #include <optional>
@@ -34,7 +34,16 @@ struct CameraConfig {
     SceneKind scene = SceneKind::Synthetic;
     uint16_t uniformLevel = 0;  // 12-bit units
     uint64_t seed = 1;
+    // false: no temporal noise and a still target, so a static scene gives identical frames.
+    bool noise = true;
+    // Period of the external trigger pulses the camera's trigger input receives; 0 = none.
+    uint32_t triggerPeriodMs = 0;
+    // The camera disappears after delivering this many frames; 0 = never.
+    uint32_t unplugAfterFrames = 0;
 };
+
+// Longest trigger period the camera list accepts: one hour.
+inline constexpr uint64_t kMaxTriggerPeriodMs = 3600000;
 
 struct CameraListParseResult {
     std::vector<CameraConfig> cameras;

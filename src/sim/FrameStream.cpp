@@ -42,8 +42,11 @@ void FrameStream::Advance(uint64_t nowMs, const FrameTiming &timing) {
     nextDueMs_ = newest + timing.periodMs;
 }
 
-bool FrameStream::Trigger(uint64_t nowMs, const FrameTiming &timing) {
-    if (!timing.running || !timing.external || !timing.sensorExternal) return false;
+bool FrameStream::Trigger(uint64_t nowMs, const FrameTiming &timing, uint64_t pulses) {
+    if (!timing.running || !timing.external || !timing.sensorExternal || pulses == 0) {
+        return false;
+    }
+    frameCounter_ += static_cast<uint32_t>(pulses - 1);
     Produce(nowMs);
     return true;
 }
@@ -77,6 +80,7 @@ void FrameStream::Restart() {
 void FrameStream::PowerCycle() {
     Restart();
     frameCounter_ = 0;
+    framesDelivered_ = 0;
     lastFrameMs_.reset();
     lostHeaders_ = shortPayloads_ = shortPayloadMissing_ = 0;
 }
@@ -108,6 +112,7 @@ BulkReadResult FrameStream::Read(std::span<uint8_t> out, FrameComposer &composer
         headerSent_ += n;
         if (headerSent_ == header_.size()) {
             if (payloadSize_ == 0) {
+                ++framesDelivered_;
                 Stop();
             } else {
                 state_ = State::Payload;
@@ -123,7 +128,10 @@ BulkReadResult FrameStream::Read(std::span<uint8_t> out, FrameComposer &composer
             if (payload_.empty()) payload_ = composer.Render();
             std::memcpy(out.data(), payload_.data() + payloadSent_, n);
             payloadSent_ += n;
-            if (payloadSent_ == payloadSize_) Stop();
+            if (payloadSent_ == payloadSize_) {
+                ++framesDelivered_;
+                Stop();
+            }
             result.bytes = n;
             result.ready = true;
         }

@@ -59,8 +59,9 @@ class FrameStream {
     // Produces the free-running frames due up to now. Call before anything that changes the
     // timing, so elapsed time is counted at the old period.
     void Advance(uint64_t nowMs, const FrameTiming &timing);
-    // One frame per pulse in external-trigger mode; returns false when the pulse is ignored.
-    bool Trigger(uint64_t nowMs, const FrameTiming &timing);
+    // One frame per pulse in external-trigger mode; returns false when the pulses are
+    // ignored. Of several pulses (the last at nowMs) all count, the newest frame is held.
+    bool Trigger(uint64_t nowMs, const FrameTiming &timing, uint64_t pulses = 1);
 
     void Arm();
     void Stop();        // request 0xC0: disarm, drop a partly delivered frame
@@ -71,6 +72,8 @@ class FrameStream {
     BulkReadResult Read(std::span<uint8_t> out, FrameComposer &composer);
 
     uint32_t FrameCounter() const { return frameCounter_; }
+    // Frames whose last byte (header and whole payload) was read since power-up.
+    uint64_t FramesDelivered() const { return framesDelivered_; }
     std::optional<uint64_t> LastFrameTimeMs() const { return lastFrameMs_; }
     bool Armed() const { return state_ != State::Idle; }
 
@@ -85,6 +88,7 @@ class FrameStream {
     void Produce(uint64_t timeMs);
 
     uint32_t frameCounter_ = 0;
+    uint64_t framesDelivered_ = 0;
     std::optional<double> nextDueMs_;  // free-running: completion time of the next frame
     std::optional<uint64_t> lastFrameMs_;
     struct Held {

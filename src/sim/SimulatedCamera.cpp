@@ -34,6 +34,7 @@ void SimulatedCamera::PowerUpLocked(uint64_t nowMs) {
     sensor_.PowerUp();
     stream_.PowerCycle();
     AdvanceLocked(nowMs);  // the sensor's frame timing starts at power-up
+    nextPulseMs_ = nowMs + config_.triggerPeriodMs;
     fpgaReadyAtMs_ = nowMs + fpgaBootDelayMs_;
     fpgaPointer_ = auxPointer_ = 0;
     sensorPointer_ = 0;
@@ -59,6 +60,31 @@ FrameTiming SimulatedCamera::TimingLocked() const {
 
 void SimulatedCamera::AdvanceLocked(uint64_t nowMs) {
     stream_.Advance(nowMs, TimingLocked());
+    PulseTriggerInputLocked(nowMs);
+}
+
+// The pulses are counted lazily, like the free-running frames: every call that may change
+// the timing advances first, so each pulse meets the mode the camera was in at its time.
+void SimulatedCamera::PulseTriggerInputLocked(uint64_t nowMs) {
+    const uint64_t period = config_.triggerPeriodMs;
+    if (period == 0 || nowMs < nextPulseMs_) return;
+    const uint64_t pulses = (nowMs - nextPulseMs_) / period + 1;
+    const uint64_t lastPulseMs = nextPulseMs_ + (pulses - 1) * period;
+    nextPulseMs_ = lastPulseMs + period;
+    if (stream_.Trigger(lastPulseMs, TimingLocked(), pulses)) Notify();
+}
+
+bool SimulatedCamera::UnplugLocked(uint64_t nowMs) {
+    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortUnplug, 0);
+    const bool wasPlugged = plugged_;
+    plugged_ = false;
+    ++plugGeneration_;
+    Notify();
+    return wasPlugged;
+}
+
+void SimulatedCamera::RunPlugHook(bool plugged) const {
+    if (plugHook_) plugHook_(plugged);
 }
 
 bool SimulatedCamera::Plugged() const {
@@ -93,10 +119,26 @@ ControlResult SimulatedCamera::Control(const SetupPacket &setup,
 }
 
 BulkReadResult SimulatedCamera::BulkRead(uint8_t endpoint, std::span<uint8_t> out, uint64_t nowMs) {
-    std::lock_guard lock(lock_);
-    if (!plugged_ || endpoint != endpoint::kFrameIn) return {};
-    AdvanceLocked(nowMs);
-    return stream_.Read(out, *this);
+    BulkReadResult result;
+    bool left = false;
+    {
+        std::lock_guard lock(lock_);
+        if (!plugged_ || endpoint != endpoint::kFrameIn) return {};
+        AdvanceLocked(nowMs);
+        result = stream_.Read(out, *this);
+        const FrameTiming timing = TimingLocked();
+        if (!result.ready && config_.triggerPeriodMs > 0 && timing.external &&
+            timing.sensorExternal) {
+            result.retryAtMs =
+                result.retryAtMs ? std::min(*result.retryAtMs, nextPulseMs_) : nextPulseMs_;
+        }
+        if (config_.unplugAfterFrames > 0 &&
+            stream_.FramesDelivered() >= config_.unplugAfterFrames) {
+            left = UnplugLocked(nowMs);
+        }
+    }
+    if (left) RunPlugHook(false);
+    return result;
 }
 
 bool SimulatedCamera::BulkWrite(uint8_t endpoint, std::span<const uint8_t> data, uint64_t nowMs) {
@@ -138,20 +180,24 @@ bool SimulatedCamera::FireTrigger(uint64_t nowMs) {
 }
 
 void SimulatedCamera::Unplug(uint64_t nowMs) {
-    std::lock_guard lock(lock_);
-    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortUnplug, 0);
-    plugged_ = false;
-    ++plugGeneration_;
-    Notify();
+    bool left = false;
+    {
+        std::lock_guard lock(lock_);
+        left = UnplugLocked(nowMs);
+    }
+    if (left) RunPlugHook(false);
 }
 
 void SimulatedCamera::Replug(uint64_t nowMs) {
-    std::lock_guard lock(lock_);
-    if (plugged_) return;
-    plugged_ = true;
-    AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortReplug, 0);
-    PowerUpLocked(nowMs);
-    Notify();
+    {
+        std::lock_guard lock(lock_);
+        if (plugged_) return;
+        plugged_ = true;
+        AddLog(nowMs, LogTarget::Port, LogAccess::Write, kPortReplug, 0);
+        PowerUpLocked(nowMs);
+        Notify();
+    }
+    RunPlugHook(true);
 }
 
 void SimulatedCamera::InjectLostHeaders(uint32_t count) {
@@ -297,9 +343,12 @@ size_t SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs, FrameHea
     request.signalScale =
         sensor_.ExposureUs() / SyntheticScene::kReferenceExposureUs * sensor_.GainFactor();
     request.blackLevel = sensor_.BlackLevel();
-    request.noiseSigma = kNoiseSigmaAtUnityGain * std::sqrt(sensor_.GainFactor());
+    // Without temporal noise the picture holds still as well: the target stays where it
+    // starts.
+    request.noiseSigma =
+        config_.noise ? kNoiseSigmaAtUnityGain * std::sqrt(sensor_.GainFactor()) : 0.0;
     request.frameIndex = frameCounter;
-    request.timeMs = timeMs;
+    request.timeMs = config_.noise ? timeMs : 0;
     latched_ = request;
     latchedWide_ = fpga_.WideSamples();
 

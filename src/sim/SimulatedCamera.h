@@ -76,6 +76,11 @@ class SimulatedCamera final : private FrameComposer {
     uint64_t AddChangeListener(std::function<void()> listener);
     void RemoveChangeListener(uint64_t id);
 
+    // Called after every plug state change (unplug, re-plug, or the camera leaving after
+    // its unplug_after frames) with the new state, on the thread that caused it, with no lock
+    // of the camera held. Set once, before the camera is shared.
+    void SetPlugHook(std::function<void(bool plugged)> hook) { plugHook_ = std::move(hook); }
+
     // ---- Test control ----
     // False unless the FPGA and the sensor are both in external-trigger mode.
     bool FireTrigger(uint64_t nowMs);
@@ -113,6 +118,11 @@ class SimulatedCamera final : private FrameComposer {
 
     // All below run with lock_ held.
     void AdvanceLocked(uint64_t nowMs);
+    // Pulses of the trigger=MS input due up to now.
+    void PulseTriggerInputLocked(uint64_t nowMs);
+    // Marks the camera unplugged; true when it was plugged (the caller then runs the hook).
+    bool UnplugLocked(uint64_t nowMs);
+    void RunPlugHook(bool plugged) const;
     FrameTiming TimingLocked() const;
     void PowerUpLocked(uint64_t nowMs);
     void Notify();
@@ -145,7 +155,9 @@ class SimulatedCamera final : private FrameComposer {
     std::map<uint64_t, std::function<void()>> listeners_;
     uint64_t nextListenerId_ = 1;
 
+    std::function<void(bool)> plugHook_;
     bool plugged_ = true;
+    uint64_t nextPulseMs_ = 0;  // trigger=MS: time of the next pulse on the trigger input
     uint32_t plugGeneration_ = 0;
     uint64_t fpgaReadyAtMs_ = 0;
     uint32_t fpgaBootDelayMs_ = 0;

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <mutex>
+#include <string>
 
 #include "platform/Clock.h"
 #include "platform/Event.h"
@@ -136,6 +138,32 @@ class SimulatedDeviceFile final : public usb::DeviceFile {
 
 class SimulatedDriverPort final : public usb::DriverPort {
   public:
+    ~SimulatedDriverPort() override {
+        std::lock_guard lock(mutex_);
+        if (plugListener_ != 0) Simulator::Instance().RemovePlugListener(plugListener_);
+    }
+
+    // The simulator's plug events, handed to the port's delivery thread.
+    usb::DeviceChangeToken RegisterDeviceChangeCallback(
+        usb::DeviceChangeCallback callback) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (plugListener_ == 0) {
+                plugListener_ = Simulator::Instance().AddPlugListener(
+                    [this](bool plugged, const std::string &path) {
+                        changes_.Post(
+                            plugged ? usb::DeviceChange::Arrival : usb::DeviceChange::Removal,
+                            path);
+                    });
+            }
+        }
+        return changes_.Register(std::move(callback));
+    }
+
+    void UnregisterDeviceChangeCallback(usb::DeviceChangeToken token) override {
+        changes_.Unregister(token);
+    }
+
     std::vector<std::string> EnumerateInterfaces(const usb::Guid &interfaceGuid) override {
         if (!(interfaceGuid == usb::kCameraInterfaceGuid)) return {};
         return Simulator::Instance().PresentDevicePaths();
@@ -149,6 +177,9 @@ class SimulatedDriverPort final : public usb::DriverPort {
 
   private:
     const std::shared_ptr<PendingTransfers> pending_ = std::make_shared<PendingTransfers>();
+    usb::DeviceChangeNotifier changes_;  // the destructor removes the plug listener first
+    std::mutex mutex_;                   // guards plugListener_
+    uint64_t plugListener_ = 0;
 };
 
 }  // namespace

@@ -46,8 +46,10 @@ bool Simulator::Configure(std::string_view cameraList, std::string *error) {
     std::vector<Entry> cameras;
     for (size_t i = 0; i < parsed.cameras.size(); ++i) {
         const CameraConfig &config = parsed.cameras[i];
-        cameras.push_back({std::make_shared<SimulatedCamera>(config, now),
-                           MakeDevicePath(config.model->productId, i)});
+        auto camera = std::make_shared<SimulatedCamera>(config, now);
+        std::string path = MakeDevicePath(config.model->productId, i);
+        camera->SetPlugHook([this, path](bool plugged) { Announce(plugged, path); });
+        cameras.push_back({std::move(camera), std::move(path)});
     }
     std::vector<Entry> old;
     {
@@ -57,6 +59,9 @@ bool Simulator::Configure(std::string_view cameraList, std::string *error) {
         configured_ = true;
     }
     for (Entry &entry : old) entry.camera->Unplug(now);
+    for (size_t i = 0; i < parsed.cameras.size(); ++i) {
+        Announce(true, MakeDevicePath(parsed.cameras[i].model->productId, i));
+    }
     return true;
 }
 
@@ -128,6 +133,23 @@ bool Simulator::Replug(size_t index) {
     if (camera == nullptr) return false;
     camera->Replug(NowMs());
     return true;
+}
+
+uint64_t Simulator::AddPlugListener(PlugListener listener) {
+    std::lock_guard lock(listenersLock_);
+    const uint64_t id = nextListenerId_++;
+    listeners_.emplace(id, std::move(listener));
+    return id;
+}
+
+void Simulator::RemovePlugListener(uint64_t id) {
+    std::lock_guard lock(listenersLock_);
+    listeners_.erase(id);
+}
+
+void Simulator::Announce(bool plugged, const std::string &path) {
+    std::lock_guard lock(listenersLock_);
+    for (auto &[id, listener] : listeners_) listener(plugged, path);
 }
 
 }  // namespace korvix::sim

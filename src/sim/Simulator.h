@@ -16,6 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -59,6 +61,16 @@ class Simulator {
 
     static uint64_t NowMs();
 
+    // Plug events of every camera of the set: listener(plugged, path) after a camera was
+    // unplugged or re-plugged (also on its own, by unplug_after), and for the cameras a
+    // Configure() or Reset() removes and adds. Called on the thread that caused the change,
+    // with the listener lock held and no camera lock: a listener must only hand the event
+    // on. After RemovePlugListener returns, the listener is not running and will not be
+    // called again.
+    using PlugListener = std::function<void(bool plugged, const std::string &path)>;
+    uint64_t AddPlugListener(PlugListener listener);
+    void RemovePlugListener(uint64_t id);
+
   private:
     Simulator() = default;
 
@@ -67,9 +79,16 @@ class Simulator {
         std::string path;
     };
 
+    void Announce(bool plugged, const std::string &path);
+
     mutable std::mutex lock_;  // guards cameras_ and configured_
     std::vector<Entry> cameras_;
     bool configured_ = false;
+
+    // Never held while calling into a camera; a camera's plug hook takes it.
+    std::mutex listenersLock_;  // guards listeners_ and nextListenerId_
+    std::map<uint64_t, PlugListener> listeners_;
+    uint64_t nextListenerId_ = 1;
 };
 
 }  // namespace korvix::sim

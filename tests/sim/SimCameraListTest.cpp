@@ -35,7 +35,7 @@ TEST(SimCameraList, DefaultsMakeAHealthyCameraWithUniqueSerials) {
 TEST(SimCameraList, OptionsAreApplied) {
     auto result = ParseCameraList(
         "imx992c:serial=CAM-7:fw=0x1100:fpga=0x8024:speed=3:scene=uniform:2000:seed=99,"
-        "imx991:scene=ramp");
+        "imx991:scene=ramp:noise=off:trigger=40:unplug_after=3");
     ASSERT_TRUE(result.ok()) << result.error;
     const CameraConfig &first = result.cameras[0];
     EXPECT_EQ(first.serial, "CAM-7");
@@ -45,7 +45,14 @@ TEST(SimCameraList, OptionsAreApplied) {
     EXPECT_EQ(first.scene, SceneKind::Uniform);
     EXPECT_EQ(first.uniformLevel, 2000);
     EXPECT_EQ(first.seed, 99u);
-    EXPECT_EQ(result.cameras[1].scene, SceneKind::Ramp);
+    EXPECT_TRUE(first.noise);
+    EXPECT_EQ(first.triggerPeriodMs, 0u);
+    EXPECT_EQ(first.unplugAfterFrames, 0u);
+    const CameraConfig &second = result.cameras[1];
+    EXPECT_EQ(second.scene, SceneKind::Ramp);
+    EXPECT_FALSE(second.noise);
+    EXPECT_EQ(second.triggerPeriodMs, 40u);
+    EXPECT_EQ(second.unplugAfterFrames, 3u);
 }
 
 TEST(SimCameraList, EmptyTextGivesNoCameras) {
@@ -57,7 +64,9 @@ TEST(SimCameraList, EmptyTextGivesNoCameras) {
 TEST(SimCameraList, MistakesAreReportedWithTheirCamera) {
     for (const char *bad : {"imx999", "imx990,,imx990", "imx990:speed=2", "imx990:fw=0x10000",
                             "imx990:scene=uniform:5000", "imx990:colour=red", "imx990:seed",
-                            "imx990:serial=0123456789012345678901234567890123"}) {
+                            "imx990:serial=0123456789012345678901234567890123", "imx990:noise=low",
+                            "imx990:trigger=0", "imx990:trigger=3600001", "imx990:unplug_after=0",
+                            "imx990:unplug_after=4294967296"}) {
         auto result = ParseCameraList(bad);
         EXPECT_FALSE(result.ok()) << bad;
         EXPECT_TRUE(result.cameras.empty()) << bad;

@@ -257,5 +257,47 @@ TEST(SimDataPath, Imx992OutputFollowsReadoutModeAndLineLength) {
     EXPECT_EQ(sample(2559), 4095);
 }
 
+// KORVIX_SIMULATE options for applications and scripts: a trigger input pulsed every
+// trigger=MS, a camera that leaves after unplug_after=N frames, and noise=off.
+TEST(SimDataPath, TriggerInputPulsesEveryPeriodInTriggerMode) {
+    SimulatedCamera camera(Config("imx990:trigger=100"), 0);
+    const uint32_t freeRunning = camera.FrameCounter(250);  // pulses meet free-running mode
+    EXPECT_EQ(freeRunning, static_cast<uint32_t>(250 / camera.FramePeriodMs()));
+    EnterExternalTrigger(camera, 250);
+    EXPECT_EQ(camera.FrameCounter(1050), freeRunning + 8);  // pulses at 300, 400, ..., 1000
+    ASSERT_TRUE(ReadFrame(camera, 1050));
+    ASSERT_TRUE(Arm(camera, 1050));
+    std::vector<uint8_t> header(64);
+    BulkReadResult result = camera.BulkRead(endpoint::kFrameIn, header, 1050);
+    EXPECT_FALSE(result.ready);
+    EXPECT_EQ(result.retryAtMs, 1100u);  // a pending read learns when the next pulse comes
+    EXPECT_TRUE(camera.BulkRead(endpoint::kFrameIn, header, 1100).ready);
+}
+
+TEST(SimDataPath, CameraLeavesAfterItsUnplugAfterFrames) {
+    SimulatedCamera camera(Config("imx991:unplug_after=2"), 0);
+    std::vector<bool> hookCalls;
+    camera.SetPlugHook([&](bool plugged) { hookCalls.push_back(plugged); });
+    ASSERT_TRUE(ReadFrame(camera, 100));
+    EXPECT_TRUE(camera.Plugged());
+    ASSERT_TRUE(ReadFrame(camera, 200));  // the second frame arrives whole
+    EXPECT_FALSE(camera.Plugged());
+    EXPECT_FALSE(ReadFrame(camera, 300));
+    camera.Replug(400);  // a new power-up sends two frames again
+    ASSERT_TRUE(ReadFrame(camera, 500));
+    EXPECT_TRUE(camera.Plugged());
+    EXPECT_EQ(hookCalls, (std::vector<bool>{false, true}));
+}
+
+TEST(SimDataPath, NoiseOffGivesIdenticalFramesOfTheSyntheticScene) {
+    for (bool noise : {true, false}) {
+        SimulatedCamera camera(Config(noise ? "imx991" : "imx991:noise=off"), 0);
+        auto first = ReadFrame(camera, 100);
+        auto later = ReadFrame(camera, 3000);
+        ASSERT_TRUE(first && later);
+        EXPECT_EQ(first->payload == later->payload, !noise) << "noise " << noise;
+    }
+}
+
 }  // namespace
 }  // namespace korvix::sim

@@ -7,6 +7,9 @@
 
 #include <array>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "SimTestBus.h"
@@ -282,6 +285,36 @@ TEST_F(SimDriverPort, FirstPortConfiguresFromItsCameraListOnly) {
     auto second = CreateSimulatedDriverPort("imx990");
     EXPECT_EQ(Simulator::Instance().CameraCount(), 2u);
     EXPECT_EQ(Simulator::Instance().Camera(0)->ProductId(), 0x3280);
+}
+
+// The port announces the simulator's plug events: unplug, re-plug, and a camera leaving by
+// itself after its unplug_after frames.
+TEST_F(SimDriverPort, DeviceChangesFollowThePlugEvents) {
+    Configure("imx990,imx991:unplug_after=1");
+    std::mutex mutex;
+    std::vector<std::pair<usb::DeviceChange, std::string>> seen;
+    platform::Event third;
+    const usb::DeviceChangeToken token =
+        port_->RegisterDeviceChangeCallback([&](usb::DeviceChange change, const std::string &path) {
+            std::lock_guard lock(mutex);
+            seen.emplace_back(change, path);
+            if (seen.size() == 3) third.Set();
+        });
+    ASSERT_NE(token, 0u);
+    ASSERT_TRUE(Simulator::Instance().Unplug(0));
+    ASSERT_TRUE(Simulator::Instance().Replug(0));
+    // A frame time from now: the camera has made a frame by then.
+    ASSERT_TRUE(test::ReadFrame(*Simulator::Instance().Camera(1), Simulator::NowMs() + 100));
+    ASSERT_TRUE(third.Wait(10000));
+    port_->UnregisterDeviceChangeCallback(token);
+
+    std::lock_guard lock(mutex);
+    const std::string first = Simulator::Instance().DevicePath(0);
+    const std::string second = Simulator::Instance().DevicePath(1);
+    EXPECT_EQ(seen, (std::vector<std::pair<usb::DeviceChange, std::string>>{
+                        {usb::DeviceChange::Removal, first},
+                        {usb::DeviceChange::Arrival, first},
+                        {usb::DeviceChange::Removal, second}}));
 }
 
 }  // namespace

@@ -55,4 +55,11 @@ uint32_t DeviceFile::GetOverlappedResult(Overlapped &overlapped, uint32_t *bytes
     return overlapped.Error();
 }
 
+// A backend that cannot tell when devices come and go announces nothing.
+DeviceChangeToken DriverPort::RegisterDeviceChangeCallback(DeviceChangeCallback) {
+    return 0;
+}
+
+void DriverPort::UnregisterDeviceChangeCallback(DeviceChangeToken) {}
+
 }  // namespace korvix::platform::usb

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/usb/DeviceChanges.h"
 #include "platform/usb/Guid.h"
 
 namespace korvix::platform {
@@ -144,6 +145,18 @@ class DriverPort {
     // Opens a path (case-insensitive), plain or overlapped. Returns nullptr when the path
     // names no present device. May block briefly. Several files may be open on one device.
     virtual std::unique_ptr<DeviceFile> Open(const std::string &path, bool overlapped) = 0;
+
+    // Device arrival and removal (DeviceChanges.h). Registers callback for the devices this
+    // port lists for kCameraInterfaceGuid; it receives their paths in that GUID's shape.
+    // Returns the registration's token, or 0 when the backend cannot announce changes (the
+    // callback is then never called). The callback runs on the port's delivery thread, one
+    // change at a time, never under a lock of the port; it may enumerate and open, and
+    // should return promptly. The port must outlive its registrations.
+    virtual DeviceChangeToken RegisterDeviceChangeCallback(DeviceChangeCallback callback);
+    // Ends a registration (0 and unknown tokens are ignored). Outside a callback it returns
+    // only when the callback is not running and will not be called again; inside one it
+    // only stops further calls.
+    virtual void UnregisterDeviceChangeCallback(DeviceChangeToken token);
 };
 
 }  // namespace korvix::platform::usb

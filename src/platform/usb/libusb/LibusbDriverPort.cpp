@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Event.h"
 #include "platform/usb/DriverRecords.h"
@@ -41,6 +42,13 @@ class Context {
 
     libusb_context *Get() const { return context_; }
 
+    // Keeps a notifier alive as long as the event thread may still call a hot-plug callback
+    // that posts to it: a callback deregistered by libusb can still be running.
+    void KeepUntilStopped(std::shared_ptr<DeviceChangeNotifier> notifier) {
+        std::lock_guard lock(keptLock_);
+        kept_.push_back(std::move(notifier));
+    }
+
   private:
     explicit Context(libusb_context *context) : context_(context) {
         events_ = std::thread([this] {
@@ -54,6 +62,8 @@ class Context {
     libusb_context *context_;
     std::atomic<bool> stop_{false};
     std::thread events_;
+    std::mutex keptLock_;  // guards kept_
+    std::vector<std::shared_ptr<DeviceChangeNotifier>> kept_;
 };
 
 class SharedDevice;
@@ -257,6 +267,46 @@ class LibusbDriverPort final : public DriverPort {
     LibusbDriverPort(std::shared_ptr<Context> context, std::vector<uint16_t> vendorIds)
         : context_(std::move(context)), vendorIds_(std::move(vendorIds)) {}
 
+    ~LibusbDriverPort() override {
+        std::lock_guard lock(hotplugLock_);
+        for (libusb_hotplug_callback_handle handle : hotplugHandles_) {
+            libusb_hotplug_deregister_callback(context_->Get(), handle);
+        }
+        if (changes_) context_->KeepUntilStopped(std::move(changes_));
+    }
+
+    // libusb's hot-plug callbacks of our vendor ids, where the platform supports them; they
+    // run on the event thread and only post the change to the port's delivery thread.
+    DeviceChangeToken RegisterDeviceChangeCallback(DeviceChangeCallback callback) override {
+        if (!context_ || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0) return 0;
+        std::lock_guard lock(hotplugLock_);
+        if (!changes_) {
+            changes_ = std::make_shared<DeviceChangeNotifier>();
+            for (uint16_t vendorId : vendorIds_) {
+                libusb_hotplug_callback_handle handle = 0;
+                if (libusb_hotplug_register_callback(
+                        context_->Get(),
+                        LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
+                        LIBUSB_HOTPLUG_NO_FLAGS, vendorId, LIBUSB_HOTPLUG_MATCH_ANY,
+                        LIBUSB_HOTPLUG_MATCH_ANY, &LibusbDriverPort::OnHotplug, changes_.get(),
+                        &handle) == LIBUSB_SUCCESS) {
+                    hotplugHandles_.push_back(handle);
+                }
+            }
+        }
+        if (hotplugHandles_.empty()) return 0;
+        return changes_->Register(std::move(callback));
+    }
+
+    void UnregisterDeviceChangeCallback(DeviceChangeToken token) override {
+        std::shared_ptr<DeviceChangeNotifier> changes;
+        {
+            std::lock_guard lock(hotplugLock_);
+            changes = changes_;
+        }
+        if (changes) changes->Unregister(token);
+    }
+
     std::vector<std::string> EnumerateInterfaces(const Guid &interfaceGuid) override {
         std::vector<std::string> paths;
         if (!context_) return paths;
@@ -310,10 +360,25 @@ class LibusbDriverPort final : public DriverPort {
         return shared;
     }
 
+    static int LIBUSB_CALL OnHotplug(libusb_context *, libusb_device *device,
+                                     libusb_hotplug_event event, void *notifier) {
+        DeviceLocation location;
+        if (Locate(device, &location)) {
+            static_cast<DeviceChangeNotifier *>(notifier)->Post(
+                event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? DeviceChange::Arrival
+                                                             : DeviceChange::Removal,
+                FormatDevicePath(location, kCameraInterfaceGuid));
+        }
+        return 0;  // stay registered
+    }
+
     std::shared_ptr<Context> context_;  // null when libusb could not start
     const std::vector<uint16_t> vendorIds_;
     std::mutex mutex_;  // guards open_
     std::map<std::string, std::weak_ptr<SharedDevice>> open_;
+    std::mutex hotplugLock_;  // guards changes_ and hotplugHandles_
+    std::shared_ptr<DeviceChangeNotifier> changes_;
+    std::vector<libusb_hotplug_callback_handle> hotplugHandles_;
 };
 
 }  // namespace
