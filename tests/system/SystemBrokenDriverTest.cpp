@@ -101,23 +101,39 @@ class SystemBrokenSensorDriver : public ::testing::Test {
     }
     void TearDown() override { sim::Simulator::Instance().Reset(); }
 
-    // Opens the camera through `port`, captures one frame and returns it (empty on failure).
-    static std::vector<uint8_t> CaptureThrough(std::unique_ptr<usb::DriverPort> port) {
+    // Opens the camera through `port` in 8-bit (bitMode 0) or 16-bit (1) output, captures
+    // one frame and returns it (empty on failure).
+    static std::vector<uint8_t> CaptureThrough(std::unique_ptr<usb::DriverPort> port,
+                                               int bitMode = 0) {
         core::CKorvixUSB3T2SimpleSdk core;
         core.SetProductCode(kProductCode);
         core.AdoptController(std::make_unique<controller::CKorCy3Cam>(std::move(port), nullptr));
         EXPECT_EQ(core.CountDevices(kProductCode), 1);
-        if (core.Open(0) == 0) return {};
+        if (core.Open(0) == 0 || core.SetBitMode(bitMode) == 0) return {};
         if (core.CaptureOne() != 0 || core.TransferFailed() != 0) return {};
-        EXPECT_EQ(core.FrameBytes(), static_cast<int>(kWidth * kHeight));
+        const size_t sampleBytes = bitMode == 1 ? 2 : 1;
+        EXPECT_EQ(core.FrameBytes(), static_cast<int>(kWidth * kHeight * sampleBytes));
         std::vector<uint8_t> frame(static_cast<size_t>(core.FrameBytes()));
         if (core.CopyFirstFrame(frame.data(), 0) != 0) return {};
         return frame;
     }
 
-    static size_t ZeroColumnsOfRow(const std::vector<uint8_t> &frame, size_t row) {
-        const auto begin = frame.begin() + static_cast<long>(row * kWidth);
-        return static_cast<size_t>(std::count(begin, begin + static_cast<long>(kWidth), 0));
+    // Samples of one row that are 0 (8-bit, or 16-bit little-endian when wide).
+    static size_t ZeroColumnsOfRow(const std::vector<uint8_t> &frame, size_t row,
+                                   bool wide = false) {
+        const size_t sampleBytes = wide ? 2 : 1;
+        const uint8_t *samples = frame.data() + row * kWidth * sampleBytes;
+        size_t zeros = 0;
+        for (size_t c = 0; c < kWidth; ++c) {
+            const uint8_t *sample = samples + c * sampleBytes;
+            zeros += sample[0] == 0 && (!wide || sample[1] == 0);
+        }
+        return zeros;
+    }
+
+    static void PowerCycle() {
+        sim::Simulator::Instance().Unplug(0);
+        sim::Simulator::Instance().Replug(0);
     }
 };
 
@@ -128,8 +144,7 @@ TEST_F(SystemBrokenSensorDriver, WrongWindowWidthWriteGivesPaddedFrames) {
     EXPECT_EQ(ZeroColumnsOfRow(good, kHeight / 2), 10u);
 
     // The window width's high bits (2560 = 0x0A00) written as 0x05: a 1280-wide read-out.
-    sim::Simulator::Instance().Unplug(0);  // power cycle: the sensor forgets the good window
-    sim::Simulator::Instance().Replug(0);
+    PowerCycle();  // the sensor forgets the good window
     const std::vector<uint8_t> broken = CaptureThrough(std::make_unique<SensorWriteRewritingPort>(
         sim::CreateSimulatedDriverPort(kCameraList), sim::sensor::kWindowWidth1, 0x05));
     ASSERT_EQ(broken.size(), kWidth * kHeight);
@@ -140,6 +155,33 @@ TEST_F(SystemBrokenSensorDriver, WrongWindowWidthWriteGivesPaddedFrames) {
         EXPECT_GE(ZeroColumnsOfRow(broken, row), kWidth / 2) << "row " << row;
     }
     EXPECT_NE(broken, good);
+}
+
+// The IMX992 changes its line length (HMAX) for 16-bit output inside a standby bracket.
+// With the standby write broken, the camera refuses the change, and the line stays too short
+// for 16-bit samples: the second half of every row is lost.
+TEST_F(SystemBrokenSensorDriver, LostStandbyWriteGetsTheLineLengthRefused) {
+    const std::vector<uint8_t> good =
+        CaptureThrough(sim::CreateSimulatedDriverPort(kCameraList), 1);
+    ASSERT_EQ(good.size(), kWidth * kHeight * 2);
+    EXPECT_EQ(ZeroColumnsOfRow(good, kHeight / 2, true), 1u);  // the ramp starts at 0
+
+    PowerCycle();
+    auto &camera = *sim::Simulator::Instance().Camera(0);
+    camera.ClearLog();
+    const std::vector<uint8_t> broken = CaptureThrough(
+        std::make_unique<SensorWriteRewritingPort>(sim::CreateSimulatedDriverPort(kCameraList),
+                                                   sim::sensor::kStandby, 0x00),
+        1);
+    ASSERT_EQ(broken.size(), kWidth * kHeight * 2);
+    const auto log = camera.Log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const sim::LogEntry &entry) {
+        return entry.access == sim::LogAccess::RefusedNotInStandby &&
+               entry.address == sim::sensor::kHmax0;
+    }));
+    for (size_t row : {size_t{0}, kHeight / 2, kHeight - 1}) {
+        EXPECT_GE(ZeroColumnsOfRow(broken, row, true), kWidth / 2) << "row " << row;
+    }
 }
 
 }  // namespace
