@@ -1,7 +1,6 @@
 #include "session/pipeline/FramePipeline.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/KorvixU3T2Base.h"
 #include "imaging/BayerSites.h"

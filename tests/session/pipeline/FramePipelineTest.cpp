@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "FakeDeviceCore.h"
@@ -307,6 +308,33 @@ TEST(SessionGrayStep, OneShotMeasuresSixteenBitFramesAndCountsDown) {
             }
         }
     }
+}
+
+// The worker writes back only the fields it measures: an application thread's settings
+// stored meanwhile survive the automatic balance and automatic exposure of every frame.
+TEST(SessionFramePipelineThreads, WorkerUpdatesKeepApplicationSettings) {
+    SessionImages images = PreparedImages(2);
+    SessionSettings settings;
+    ImageSettings image = NeutralImage();
+    image.autoBalance = 1;
+    settings.SetImage(image);
+    CameraSettings camera;
+    camera.autoExposureMode = 2;
+    settings.SetCamera(camera);
+    FakeDeviceCore core;
+    core.gain = 10;
+    constexpr int kFrames = 60;
+    std::thread worker([&] {
+        for (int frame = 0; frame < kFrames; ++frame) ProcessFrame(images, settings, &core, 2);
+    });
+    for (int value = 1; value <= kFrames; ++value) {
+        settings.UpdateImage([value](ImageSettings &stored) { stored.brightness = value; });
+        settings.UpdateCamera([value](CameraSettings &stored) { stored.blackLevel = value; });
+    }
+    worker.join();
+    EXPECT_EQ(settings.Image().brightness, kFrames);
+    EXPECT_EQ(settings.Camera().blackLevel, kFrames);
+    EXPECT_EQ(settings.Image().autoBalance, 1);
 }
 
 }  // namespace
