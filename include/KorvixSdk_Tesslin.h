@@ -153,6 +153,94 @@ KORVIX_API int KORVIX_CALL Korvix_WriteSromID(int handle, int address, int value
 KORVIX_API int KORVIX_CALL Korvix_Width(int handle);
 KORVIX_API int KORVIX_CALL Korvix_Height(int handle);
 
+/* ---- Acquisition ------------------------------------------------------------------ */
+
+/* Acquisition modes: idle, capture (Korvix_Capture, then Korvix_SnapShot hands out single
+ * frames), preview (a library thread takes every frame; Korvix_Preview, Korvix_StartPreview,
+ * Korvix_CallBackPreview) and trigger (a library thread waits for externally triggered
+ * frames; Korvix_Trigger). Korvix_StopPreview and Korvix_Close return to idle. Frames are
+ * delivered in the colour mode (Korvix_SetColorMode) as bottom-up or top-down rows
+ * (rowOrder 0: last row first, as a Windows DIB; not 0: top row first), each row padded to
+ * a multiple of 4 bytes: a buffer needs height x ((width x bits / 8 + 3) & ~3) bytes, where
+ * width and height are the capture window's, halved with sub-sampling 1. */
+
+/* Prepares the selected camera and enters capture mode (1 when already in it);
+ * CAMERR_NOT_READY in preview or trigger mode, CAMERR_OPEN without a selected camera. */
+KORVIX_API int KORVIX_CALL Korvix_Capture(int handle);
+/* Stops everything, removes the preview window, back to idle. Always 1. */
+KORVIX_API int KORVIX_CALL Korvix_Close(int handle);
+/* Preview into the library's preview window only (see Korvix_SetPreviewWindow). */
+KORVIX_API int KORVIX_CALL Korvix_Preview(int handle);
+/* Starts the preview worker without touching the window or the callback target; 1 when a
+ * preview already runs, CAMERR_NOT_READY in capture or trigger mode. */
+KORVIX_API int KORVIX_CALL Korvix_StartPreview(int handle);
+/* Stops the preview or trigger worker and the transfer and returns to idle. Once it
+ * returns, no WM_CAMERA_FRAME of the acquisition is delivered any more (do not call it
+ * from inside the message handler). */
+KORVIX_API int KORVIX_CALL Korvix_StopPreview(int handle);
+/* Preview that also copies every frame into buffer (size bytes; NULL or 0 for none) and
+ * posts WM_CAMERA_FRAME to frameWindow (may be NULL) with wParam the address of a
+ * KorvixFrameInfo, valid until the handler returns; lParam 0, or 5 (buffer too small),
+ * 8 (frame read failed) or 13 (device lost; the preview then stops delivering) with
+ * wParam 0. Called during a running preview it changes where frames go. */
+KORVIX_API int KORVIX_CALL Korvix_CallBackPreview(int handle, KorvixWindow frameWindow,
+                                                  unsigned char *buffer, int size, int rowOrder);
+/* Takes one frame now into buffer (idle: prepares the camera each time; capture mode:
+ * prepared already). CAMERR_FRAME when no frame arrives in time (3 s, 6 s once trigger
+ * mode was used on the handle), CAMERR_MEMORY (twice) when the buffer is too small; the
+ * frame can then still be fetched with Korvix_GetImage. */
+KORVIX_API int KORVIX_CALL Korvix_SnapShot(int handle, unsigned char *buffer, int size,
+                                           int rowOrder);
+/* Enters trigger mode: every external trigger pulse gives one frame, copied into buffer and
+ * announced with WM_CAMERA_FRAME as in Korvix_CallBackPreview (frame rate 0).
+ * CAMERR_NOT_READY in any mode but idle. */
+KORVIX_API int KORVIX_CALL Korvix_Trigger(int handle, KorvixWindow frameWindow,
+                                          unsigned char *buffer, int size, int rowOrder);
+/* Copies the last converted frame (of any mode) into buffer; CAMERR_MEMORY when there is
+ * none or the buffer is too small. */
+KORVIX_API int KORVIX_CALL Korvix_GetImage(int handle, unsigned char *buffer, int size,
+                                           int rowOrder);
+/* 8, 16, 24, 32, 48 or 64 bits per pixel, used from the next preparation on;
+ * CAMERR_PARAMETER for other values and for modes the selected camera cannot deliver. */
+KORVIX_API int KORVIX_CALL Korvix_SetColorMode(int handle, int bits);
+/* The colour mode in bits per pixel; -1 for an unknown handle. */
+KORVIX_API int KORVIX_CALL Korvix_GetColorMode(int handle);
+/* Sub-sampling 0 (off) or 1 (half width and height), used from the next preparation on;
+ * other values return 0 without a code. */
+KORVIX_API int KORVIX_CALL Korvix_SetSubSample(int handle, int mode);
+KORVIX_API int KORVIX_CALL Korvix_GetSubSample(int handle);
+/* The preview worker's pause before each frame wait, in ms (0 or more; a negative value
+ * returns 0 without a code). */
+KORVIX_API int KORVIX_CALL Korvix_SetWaitTime(int handle, int ms);
+KORVIX_API int KORVIX_CALL Korvix_GetWaitTime(int handle);
+/* Selects the first size preset of the settings store whose effective size is
+ * width x height (CAMERR_WINDOW when none); CAMERR_NOT_READY while a preview or trigger
+ * worker runs. */
+KORVIX_API int KORVIX_CALL Korvix_SetCaptureWindow(int handle, int width, int height);
+/* Sets the capture window: totals, starts and effective sizes. The values are stored even
+ * when the window lies outside the 1280 x 1024 sensor or the camera refuses it
+ * (CAMERR_CAPTURE_WINDOW, result 0); CAMERR_NOT_READY (nothing changed) while a preview or
+ * trigger worker runs. */
+KORVIX_API int KORVIX_CALL Korvix_SetCaptureWindowEx(int handle, int hTotal, int hStart,
+                                                     int hEffective, int vTotal, int vStart,
+                                                     int vEffective);
+/* The stored capture window through those pointers that are not NULL. Always 1. */
+KORVIX_API int KORVIX_CALL Korvix_GetCaptureWindowEx(int handle, int *hTotal, int *hStart,
+                                                     int *hEffective, int *vTotal, int *vStart,
+                                                     int *vEffective);
+/* Where the next preview window goes: a child of parent at (left, top) of size
+ * right x bottom, or, without a parent, a centred top-level window; NULL and four zeros
+ * create no window. */
+KORVIX_API int KORVIX_CALL Korvix_SetPreviewWindow(int handle, KorvixWindow parent, int left,
+                                                   int top, int right, int bottom);
+/* Always 0. */
+KORVIX_API int KORVIX_CALL Korvix_GetStatus(int handle);
+/* Reads a file of pairs of little-endian 32-bit integers (8 bytes a pair; a shorter tail is
+ * ignored) into the handle's configuration pairs; 0 without a code when it cannot be read.
+ * The wide twin records CAMERR_FAILED when the name cannot be converted. */
+KORVIX_API int KORVIX_CALL Korvix_LoadConfigFileA(int handle, const char *file);
+KORVIX_API int KORVIX_CALL Korvix_LoadConfigFileW(int handle, const wchar_t *file);
+
 /* ---- Functions this camera does not offer ------------------------------------------ */
 
 /* Each returns 0 and announces CAMERR_NOT_SUPPORTED with WM_CAMERA_ERROR without recording

@@ -28,14 +28,28 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-    void Post(const Message &message) {
+    uint64_t Post(const Message &message) {
+        uint64_t ticket = 0;
         {
             std::lock_guard guard(mutex_);
-            if (handler_ == nullptr) return;
+            if (handler_ == nullptr) return 0;
             queue_.push_back(message);
-            ++posted_;
+            ticket = ++posted_;
         }
         wake_.notify_all();
+        return ticket;
+    }
+
+    bool Handled(uint64_t ticket) {
+        std::lock_guard guard(mutex_);
+        return delivered_ >= ticket;
+    }
+
+    bool WaitHandled(uint64_t ticket) {
+        std::unique_lock lock(mutex_);
+        if (std::this_thread::get_id() == thread_.get_id()) return delivered_ >= ticket;
+        idle_.wait(lock, [&] { return delivered_ >= ticket || stopping_; });
+        return delivered_ >= ticket;
     }
 
     void SetHandler(MessageHandler handler, void *context) {
@@ -101,9 +115,13 @@ Dispatcher &TheDispatcher() {
 
 }  // namespace
 
-void PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam) {
-    TheDispatcher().Post(Message{window, message, wParam, lParam});
+uint64_t PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam) {
+    return TheDispatcher().Post(Message{window, message, wParam, lParam});
 }
+
+bool MessageHandled(uint64_t ticket) { return TheDispatcher().Handled(ticket); }
+
+bool WaitMessageHandled(uint64_t ticket) { return TheDispatcher().WaitHandled(ticket); }
 
 void SetMessageHandler(MessageHandler handler, void *context) {
     TheDispatcher().SetHandler(handler, context);

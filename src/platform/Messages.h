@@ -12,9 +12,19 @@ namespace korvix::platform {
 using MessageHandler = void (*)(void *window, unsigned int message, uintptr_t wParam,
                                 intptr_t lParam, void *context);
 
-// Queues one message and returns at once; never blocks on the handler.
+// Queues one message and returns at once; never blocks on the handler. Returns the
+// message's ticket, a number that grows with every queued message, or 0 when the message
+// was dropped because no handler is registered. Thread-safe.
+uint64_t PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam);
+
+// True once the message of `ticket` (and so every message queued before it) has been
+// delivered or dropped; ticket 0 is always handled. Thread-safe.
+bool MessageHandled(uint64_t ticket);
+
+// Waits until the message of `ticket` has been delivered or dropped. On the dispatcher
+// thread (inside the handler) it cannot wait and returns MessageHandled(ticket) at once.
 // Thread-safe.
-void PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam);
+bool WaitMessageHandled(uint64_t ticket);
 
 // Registers `handler` (null stops delivery and drops what is queued). When it returns, no
 // call of the previous handler is running any more, unless it was called from inside the

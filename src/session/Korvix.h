@@ -3,10 +3,20 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "KorvixSdk_Tesslin.h"
+#include "platform/CriticalSection.h"
+#include "platform/WorkerThread.h"
 #include "session/ErrorHistory.h"
+#include "session/FrameMessages.h"
+#include "session/FrameTransfer.h"
+#include "session/SessionImages.h"
 #include "session/SessionSettings.h"
+#include "session/mask/MaskReferences.h"
+#include "session/preview/PreviewWindow.h"
+#include "session/settings/SettingsPersistence.h"
 
 namespace korvix::core {
 class CKorvixUSB3T2SimpleSdk;
@@ -14,18 +24,40 @@ class CKorvixUSB3T2SimpleSdk;
 
 namespace korvix {
 
-// The session behind one camera handle. It owns the device core, records why its
-// operations fail (the error history, announced to the application's notify window),
-// and caches the camera's settings. Each concern lives in a file of its own:
-//   Korvix.cpp            creation, initialisation, destruction, error reporting
-//   SessionDevices.cpp    enumeration, device selection, names, camera information, identity
+// The session behind one camera handle. It owns the device core, the frame images, the
+// preview window and the acquisition worker, caches every setting (SessionSettings) and
+// records why its operations fail. Each concern lives in a file of its own:
+//   Korvix.cpp                creation, initialisation, destruction, error reporting
+//   SessionDevices.cpp        enumeration, device selection, names, camera info, identity
+//   SessionAcquisition.cpp    Prepare and the acquisition modes
+//   SessionCaptureSetup.cpp   colour mode, sub-sampling, wait time, capture window
+//   SessionWorkers.cpp        the preview and trigger workers: one frame from read to message
 //
-// Threads: the error reporting is thread-safe; the device-selection operations run on
-// the application's threads and are refused while an acquisition worker runs.
+// Acquisition modes (mode_):
+//
+//        +--Capture--> capture (2) --+
+//        |                           |
+//   idle (0) --StartPreview--> preview (1) --StopPreview / Close--> idle
+//        |                           |
+//        +--Trigger--> trigger (3) --+
+//
+// Capture and SnapShot are refused in preview and trigger mode, StartPreview in capture and
+// trigger mode, Trigger in preview, capture and trigger mode; capture-window changes and
+// device selection are refused while a worker (preview or trigger) runs. Colour mode and
+// sub-sampling are stored and take effect at the next Prepare.
+//
+// Threads and locks, outermost first (docs/locking.md):
+//   controlLock_  serialises the acquisition controls (mode changes, Prepare, SnapShot,
+//                 window changes) of the application's threads; never taken by a worker.
+//   frameLock     guards the frame images and the callback target; held by a worker from
+//                 the frame read to the end of its copy or drawing, by SnapShot, GetImage
+//                 and the configuration-file load.
+//   maskLock      guards the mask references; taken inside frameLock.
+// Leaf locks inside: the settings, the error history, the frame messages, the preview
+// window's own lock. Fields shared with the worker without a lock are atomics.
 class CKorvix {
 public:
-    // The product code of the one camera model the session serves.
-    static constexpr int kProductCode = 0x3260;
+    static constexpr int kProductCode = 0x3260;  // the one camera model the session serves
     static constexpr int kSensorWidth = 1280;
     static constexpr int kSensorHeight = 1024;
     // Entries of the caller's name table of EnumDevice, and characters per entry.
@@ -37,9 +69,10 @@ public:
     CKorvix(const CKorvix &) = delete;
     CKorvix &operator=(const CKorvix &) = delete;
 
-    // Creates the device core, selects the only attached camera if there is exactly one.
+    // Creates the device core and the images, seeds or reads the settings store, selects
+    // the only attached camera if there is exactly one and loads its settings.
     // `notifyWindow` (may be null) receives WM_CAMERA_ERROR. 1, or 0 with CAMERR_MEMORY
-    // when the core could not be made (every later call then fails cleanly).
+    // when something could not be allocated (every later call then fails cleanly).
     int Initialize(KorvixWindow notifyWindow);
 
     // ---- Device selection and identity (SessionDevices.cpp) ----
@@ -56,6 +89,32 @@ public:
     int ReadSromID(int address, int *ok);
     int WriteSromID(int address, int value);
 
+    // ---- Acquisition (SessionAcquisition.cpp) ----
+    int Capture();
+    int Preview();
+    int CallBackPreview(KorvixWindow frameWindow, uint8_t *buffer, int size, int rowOrder);
+    int StartPreview();
+    int StopPreview();
+    int SnapShot(uint8_t *buffer, int size, int rowOrder);
+    int Trigger(KorvixWindow frameWindow, uint8_t *buffer, int size, int rowOrder);
+    int GetImage(uint8_t *buffer, int size, int rowOrder);
+    int Close();
+
+    // ---- Acquisition set-up (SessionCaptureSetup.cpp) ----
+    int SetColorMode(int bits);
+    int GetColorMode() const;
+    int SetSubSample(int mode);
+    int GetSubSample() const;
+    int SetWaitTime(int ms);
+    int GetWaitTime() const;
+    int SetCaptureWindow(int width, int height);
+    int SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTotal, int vStart,
+                           int vEffective);
+    int GetCaptureWindowEx(int *hTotal, int *hStart, int *hEffective, int *vTotal, int *vStart,
+                           int *vEffective) const;
+    int SetPreviewWindow(KorvixWindow parent, int left, int top, int right, int bottom);
+    int LoadConfigFile(const char *file);
+
     // ---- Error reporting ----
     // Records `code` in the history and, when a notify window was given, posts
     // WM_CAMERA_ERROR with the code to it.
@@ -69,22 +128,87 @@ public:
     KorvixWindow NotifyWindow() const { return notifyWindow_; }
     // Borrowed; null before Initialize or when it failed.
     core::CKorvixUSB3T2SimpleSdk *Core() const { return core_.get(); }
+    // The cached settings (the setting exports and tests reach them here).
+    SessionSettings &Settings() { return settings_; }
+    // The snapshot's wait for a frame in ms (for tests).
+    uint32_t FrameTimeout() const { return frameTimeout_.load(); }
+    // The configuration pairs last loaded (a copy, taken under frameLock).
+    std::vector<persistence::ConfigPair> ConfigPairs();
 
 private:
-    // Writes the cached camera settings to a newly opened device.
+    // Where the callback modes deliver frames; guarded by frameLock.
+    struct CallbackTarget {
+        KorvixWindow frameWindow = nullptr;
+        uint8_t *userBuffer = nullptr;
+        int userBufferSize = 0;
+        int rowOrder = 0;
+    };
+
+    // SessionDevices.cpp
     void WriteCameraSettingsToDevice();
-    // True while a preview or trigger worker runs on this session.
-    bool WorkerRunning() const;
-    // The narrow name of a device number into a 256-byte buffer; the GetDeviceName result.
     int FormatDeviceName(int number, char *name, int size);
 
+    // SessionAcquisition.cpp
+    int Prepare();
+    bool AllocateImages(int colorIndex, int32_t width, int32_t height);
+    void WriteAcquisitionSettings();
+    bool CreatePreviewWindowIfWanted();
+    bool StartWorker();
+    // Stops the worker and the transfer, back to idle; waits until the frame messages
+    // already posted have been handled.
+    void StopAcquisition();
+    void StoreCallbackTarget(KorvixWindow frameWindow, uint8_t *buffer, int size, int rowOrder);
+    // Copies the colour index's output image into a caller's buffer; on a short buffer
+    // posts WM_CAMERA_FRAME with lParam 5 to `frameWindow` and records CAMERR_MEMORY.
+    bool CopyToCaller(const imaging::FrameImage &output, uint8_t *buffer, int size, int rowOrder,
+                      KorvixWindow frameWindow);
+
+    // SessionCaptureSetup.cpp
+    bool CaptureWindowValid(const CaptureWindow &window, int subSample) const;
+
+    // SessionWorkers.cpp
+    void RunWorker();
+    void PreviewWorker();
+    void TriggerWorker();
+    // WaitFrame up to `ms` in short slices, so that with `endWhenStopped` a cleared run
+    // flag ends the wait at once; a frame event whose frame was already taken is waited past.
+    int WaitForFrame(uint32_t ms, bool endWhenStopped);
+    // Reads the newest frame into the raw image of `colorIndex` and lays it out; false when
+    // there is no frame of the image's geometry.
+    bool ReceiveFrame(int colorIndex);
+    KorvixFrameInfo MakeFrameInfo(int colorIndex, uint8_t *userBuffer, int32_t rate10) const;
+    void DrawPreview(int colorIndex);
+
+    bool WorkerRunning() const;
+    // The pipeline's mask step: maskLock and the two correction switches.
+    mask::MaskStepSwitches MaskSwitches() { return {&maskLock, maskFilter_ != 0, dotFilter_ != 0}; }
+
     std::unique_ptr<core::CKorvixUSB3T2SimpleSdk> core_;
+    SessionImages images_;
     SessionSettings settings_;
     ErrorHistory errors_;
+    session::PreviewWindow preview_{this};
+    FrameMessages frameMessages_;
+    FrameRateCounter frameRate_;  // worker only, apart from the restart before it starts
+
+    platform::CriticalSection controlLock_;
+    platform::CriticalSection frameLock;
+    platform::CriticalSection maskLock;
+
     KorvixWindow notifyWindow_ = nullptr;
-    int deviceNumber_ = -1;     // the selected device number; -1 while none
-    bool settingsLoaded_ = false;  // set once a device was selected: later switches save first
-    std::atomic<int> mode_{0};  // 0 idle, 1 preview, 2 capture, 3 trigger
+    int deviceNumber_ = -1;          // the selected device number; -1 while none
+    bool settingsLoaded_ = false;    // set at the first selection: later switches save first
+    CallbackTarget callback_;        // guarded by frameLock
+    std::vector<persistence::ConfigPair> configPairs_;  // guarded by frameLock
+
+    std::atomic<int> mode_{0};         // 0 idle, 1 preview, 2 capture, 3 trigger
+    std::atomic<int> runFlag_{0};      // worker: 0 stop, 1 run, 2 paused
+    std::atomic<int> newFrame_{0};     // 1 when a frame was converted since the recorder looked
+    std::atomic<int> haveFrame_{0};    // 1 once a frame has been converted
+    std::atomic<uint32_t> frameTimeout_{3000};  // snapshot wait; 6000 once Trigger was used
+    std::atomic<int> maskFilter_{0};  // mask correction switch (setting 103)
+    std::atomic<int> dotFilter_{0};   // defect correction switch (setting 102)
+    platform::WorkerThread worker_;  // started and joined under controlLock_
 };
 
 }  // namespace korvix

@@ -84,10 +84,13 @@ int CKorvix::SetDeviceNumber(int number) {
         return 0;
     }
     // Reopening under a running worker would pull the device away from it.
+    platform::CriticalSectionLock control(controlLock_);
     if (WorkerRunning()) {
         PushError(CAMERR_NOT_READY);
         return 0;
     }
+    // The settings of the camera selected so far are kept before anything else changes.
+    if (settingsLoaded_) persistence::SaveSettingsGroups(settings_, core_->GetOpenDeviceNumber());
     settingsLoaded_ = true;
     if (!core_->IsDevicePresent(number)) {
         PushError(CAMERR_OPEN);
@@ -98,6 +101,7 @@ int CKorvix::SetDeviceNumber(int number) {
         PushError(CAMERR_OPEN);
         return 0;
     }
+    persistence::LoadSettingsGroups(settings_, number, core_.get());
     WriteCameraSettingsToDevice();
     deviceNumber_ = number;
     return 1;

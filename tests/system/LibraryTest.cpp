@@ -86,8 +86,9 @@ TEST(SystemLibrary, AnnouncedFailuresAreNotRecorded) {
 
 // Several threads make, use and release handles at once; run under ThreadSanitizer too.
 TEST(SystemLibrary, HandlesMadeUsedAndReleasedFromManyThreads) {
+    // Each session sets up a device core and its frame images, so rounds are few.
     constexpr int kThreads = 4;
-    constexpr int kRounds = 200;
+    constexpr int kRounds = 10;
     std::atomic<int> failures{0};
     int shared = Korvix_Initialize(nullptr);
     ASSERT_NE(shared, 0);
@@ -108,7 +109,7 @@ TEST(SystemLibrary, HandlesMadeUsedAndReleasedFromManyThreads) {
     }
     for (auto &thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
-    // 800 pushes onto one history: it holds the newest 20.
+    // 40 pushes onto one history: it holds the newest 20.
     for (int i = 0; i < 20; ++i) EXPECT_EQ(Korvix_GetLastError(shared), CAMERR_NOT_SUPPORTED);
     EXPECT_EQ(Korvix_GetLastError(shared), 0);
     EXPECT_EQ(Korvix_Release(shared), 1);
@@ -116,7 +117,7 @@ TEST(SystemLibrary, HandlesMadeUsedAndReleasedFromManyThreads) {
 
 // A release racing with calls on the same handle never frees the session under them.
 TEST(SystemLibrary, ReleaseWhileOtherThreadsCallOnTheHandle) {
-    for (int round = 0; round < 50; ++round) {
+    for (int round = 0; round < 10; ++round) {
         int handle = Korvix_Initialize(nullptr);
         std::atomic<bool> go{false};
         std::vector<std::thread> callers;
