@@ -1,0 +1,66 @@
+#include "tools/KorvixRun.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace korvix::test {
+
+namespace {
+
+void Drain(int fd, std::string &into, bool &open) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+        open = false;
+    }
+}
+
+}  // namespace
+
+KorvixResult RunKorvix(const std::vector<std::string> &arguments) {
+    KorvixResult result;
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
+    std::vector<char *> argv;
+    std::string program = KORVIX_TOOL;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string &argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_RDONLY);
+        dup2(null, STDIN_FILENO);
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    bool outOpen = true;
+    bool errOpen = true;
+    while (outOpen || errOpen) {
+        pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
+        if (fds[0].revents != 0) Drain(outPipe[0], result.out, outOpen);
+        if (fds[1].revents != 0) Drain(errPipe[0], result.err, errOpen);
+    }
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+}  // namespace korvix::test

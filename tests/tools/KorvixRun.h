@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvix::test {
+
+// What one run of the korvix tool gave.
+struct KorvixResult {
+    int exitCode = -1;  // -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the korvix tool built with the tests with `arguments`, in the test's isolated
+// environment, with the standard input closed; waits for it to end.
+KorvixResult RunKorvix(const std::vector<std::string> &arguments);
+
+}  // namespace korvix::test

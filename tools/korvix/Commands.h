@@ -1,0 +1,20 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "Camera.h"
+
+namespace korvix::tool {
+
+// Makes `run` the action of the tool when `command` is the one chosen on the command line.
+inline void RunsAs(CLI::App *command, GlobalOptions &options, std::function<void()> run) {
+    command->callback([&options, run = std::move(run)] { options.action = run; });
+}
+
+// Each subcommand lives in a file of its own (Command<Name>.cpp) and adds itself to the
+// application here. The options object outlives the parse.
+void AddListCommand(CLI::App &app, GlobalOptions &options);
+void AddInfoCommand(CLI::App &app, GlobalOptions &options);
+void AddSromCommand(CLI::App &app, GlobalOptions &options);
+
+}  // namespace korvix::tool
