@@ -104,6 +104,14 @@ class CKorCy3Cam : public CFx3Api, public CControllerBase {
     int ResetPipe(uint8_t endpoint);
     int ResetParentPort();
     int GetDeviceSpeed(uint32_t *speed);
+    // Camera arrival and removal as the driver port announces them (DriverPort.h): the
+    // callback runs on the port's delivery thread. A token of 0 means the port cannot tell.
+    platform::usb::DeviceChangeToken WatchDeviceChanges(platform::usb::DeviceChangeCallback callback) {
+        return port_->RegisterDeviceChangeCallback(std::move(callback));
+    }
+    void UnwatchDeviceChanges(platform::usb::DeviceChangeToken token) {
+        port_->UnregisterDeviceChangeCallback(token);
+    }
     // Model names exist only for other models of the camera platform; none of this
     // system's product ids has one, so this always fails and leaves text untouched.
     int GetDeviceName(int row, char *text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "controller/KorCy3Cam.h"
 #include "core/KorvixUSB3T2SimpleSdk.h"
 #include "platform/Messages.h"
 
@@ -48,6 +49,7 @@ CKorvix::~CKorvix() {
     deviceNumber_ = -1;
     if (core_) persistence::SaveSettingsGroups(settings_, core_->GetOpenDeviceNumber());
     Close();
+    deviceNotifications_.Stop();
     // No handler may still read a frame record of this session once it is gone.
     frameMessages_.WaitHandled();
     core_.reset();
@@ -74,6 +76,9 @@ int CKorvix::Initialize(KorvixWindow notifyWindow) {
     persistence::LoadSizeSettings(settings_, deviceNumber_, core_.get());
     core_->SetProductCode(kProductCode);
     core_->CreateController(notifyWindow, nullptr);
+    if (notifyWindow != nullptr && core_->Controller() != nullptr) {
+        deviceNotifications_.Start(*core_->Controller(), notifyWindow);
+    }
     if (core_->CountDevices(kProductCode) == 1) SetDeviceNumber(0);
     persistence::LoadSettingsGroups(settings_, deviceNumber_, core_.get());
     persistence::LoadCameraSettings(settings_, deviceNumber_, core_.get());

@@ -9,6 +9,7 @@
 #include "KorvixSdk_Tesslin.h"
 #include "platform/CriticalSection.h"
 #include "platform/WorkerThread.h"
+#include "session/DeviceNotifications.h"
 #include "session/ErrorHistory.h"
 #include "session/FrameMessages.h"
 #include "session/FrameTransfer.h"
@@ -28,6 +29,7 @@ namespace korvix {
 // preview window and the acquisition worker, caches every setting (SessionSettings) and
 // records why its operations fail. Each concern lives in a file of its own:
 //   Korvix.cpp                creation, initialisation, destruction, error reporting
+//   DeviceNotifications.cpp   WM_DEVICECHANGE to the notify window on plug and unplug
 //   SessionDevices.cpp        enumeration, device selection, names, camera info, identity
 //   SessionAcquisition.cpp    Prepare and the acquisition modes
 //   SessionCaptureSetup.cpp   colour mode, sub-sampling, wait time, capture window
@@ -189,6 +191,7 @@ private:
     ErrorHistory errors_;
     session::PreviewWindow preview_{this};
     FrameMessages frameMessages_;
+    DeviceNotifications deviceNotifications_;  // watches the core's controller
     FrameRateCounter frameRate_;  // worker only, apart from the restart before it starts
 
     platform::CriticalSection controlLock_;
