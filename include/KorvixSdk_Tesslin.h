@@ -240,6 +240,44 @@ KORVIX_API int KORVIX_CALL Korvix_GetStatus(int handle);
  * The wide twin records CAMERR_FAILED when the name cannot be converted. */
 KORVIX_API int KORVIX_CALL Korvix_LoadConfigFileA(int handle, const char *file);
 KORVIX_API int KORVIX_CALL Korvix_LoadConfigFileW(int handle, const wchar_t *file);
+/* ---- Image files, defect mask and recording ------------------------------------- */
+
+/* Saves the current output frame in the format of fileType (never chosen by the file
+ * name): 0 BMP, 1 raw pixel buffer (top row first, rows padded to 4 bytes), 2, 3, 4
+ * progressive JPEG of quality 100, 70, 20, 5 PNG, 6 TIFF. 16-bit samples are written as
+ * they are. CAMERR_NOT_READY without a device or before the first frame; a file that
+ * cannot be written, or another fileType, returns 0 without recording a code. */
+KORVIX_API int KORVIX_CALL Korvix_SaveImage(int handle, const char *file, int fileType);
+/* Wide twin; CAMERR_FAILED when the name does not convert into 1024 bytes. */
+KORVIX_API int KORVIX_CALL Korvix_SaveImageW(int handle, const wchar_t *file, int fileType);
+
+/* The defect mask: a dark and a bright reference frame per depth (8 and 16 bits) at the
+ * full 1280 x 1024 sensor, and the hot and dead pixel maps derived from them. Loads a
+ * mask file of 7864360 bytes ("VELSOR MASK1000"); a missing, damaged or truncated file
+ * records CAMERR_MASK_FILE and leaves the mask exactly as it was. */
+KORVIX_API int KORVIX_CALL Korvix_LoadMaskFile(int handle, const char *file);
+KORVIX_API int KORVIX_CALL Korvix_LoadMaskFileW(int handle, const wchar_t *file);
+/* Writes the four references to a mask file; CAMERR_MASK_FILE when it cannot be written
+ * in full. */
+KORVIX_API int KORVIX_CALL Korvix_SaveMaskFile(int handle, const char *file);
+KORVIX_API int KORVIX_CALL Korvix_SaveMaskFileW(int handle, const wchar_t *file);
+/* Stores the current raw frame as the dark (which 0) or bright (which 1) reference of
+ * its depth and rebuilds that reference's defect map. Returns 1 without storing anything
+ * when the frame is not 1280 x 1024; any other which records CAMERR_FAILED. */
+KORVIX_API int KORVIX_CALL Korvix_UpdateMaskData(int handle, int which);
+
+/* Records the preview into an uncompressed AVI file of 24-bit frames for durationMs
+ * milliseconds from the first recorded frame, starting a preview when none runs; with
+ * showWindow 0 no preview window is created. The file's frame rate is the one measured.
+ * Korvix_StopPreview, Korvix_Close and Korvix_Release end a recording early; its file then
+ * holds every frame written. CAMERR_PARAMETER for a missing or empty name or a negative
+ * duration; CAMERR_WINDOW when the preview window cannot be made; CAMERR_FAILED when the
+ * preview cannot start, the file cannot be opened or a recording already runs;
+ * CAMERR_THREAD when the recording worker cannot start. */
+KORVIX_API int KORVIX_CALL Korvix_Record(int handle, const char *file, int durationMs,
+                                         int showWindow);
+KORVIX_API int KORVIX_CALL Korvix_RecordW(int handle, const wchar_t *file, int durationMs,
+                                          int showWindow);
 
 /* ---- Functions this camera does not offer ------------------------------------------ */
 

@@ -17,6 +17,7 @@
 #include "session/SessionSettings.h"
 #include "session/mask/MaskReferences.h"
 #include "session/preview/PreviewWindow.h"
+#include "session/recording/FrameRecorder.h"
 #include "session/settings/SettingsPersistence.h"
 
 namespace korvix::core {
@@ -34,6 +35,8 @@ namespace korvix {
 //   SessionAcquisition.cpp    Prepare and the acquisition modes
 //   SessionCaptureSetup.cpp   colour mode, sub-sampling, wait time, capture window
 //   SessionWorkers.cpp        the preview and trigger workers: one frame from read to message
+//   mask/SessionMask.cpp              mask files and reference capture
+//   recording/SessionRecording.cpp    image files and recording into AVI files
 //
 // Acquisition modes (mode_):
 //
@@ -117,6 +120,23 @@ public:
     int SetPreviewWindow(KorvixWindow parent, int left, int top, int right, int bottom);
     int LoadConfigFile(const char *file);
 
+    // ---- Defect mask (mask/SessionMask.cpp) ----
+    int LoadMaskFile(const char *file);
+    int SaveMaskFile(const char *file);
+    int UpdateMaskData(int which);
+    // The switches of the mask correction (setting 103) and the defect correction (102).
+    void SetMaskFilter(int on) { maskFilter_ = on != 0 ? 1 : 0; }
+    int MaskFilter() const { return maskFilter_.load(); }
+    void SetDotFilter(int on) { dotFilter_ = on != 0 ? 1 : 0; }
+    int DotFilter() const { return dotFilter_.load(); }
+
+    // ---- Image files and recording (recording/SessionRecording.cpp) ----
+    int SaveImage(const char *file, int fileType);
+    int Record(const char *file, int durationMs, int showWindow);
+    // Ends a running recording, its file closed like one that ran its course, and waits
+    // for the recording worker. Harmless when none runs.
+    void StopRecording();
+
     // ---- Error reporting ----
     // Records `code` in the history and, when a notify window was given, posts
     // WM_CAMERA_ERROR with the code to it.
@@ -182,6 +202,8 @@ private:
     void DrawPreview(int colorIndex);
 
     bool WorkerRunning() const;
+    // recording/SessionRecording.cpp
+    void RecordingWorker();
     // The pipeline's mask step: maskLock and the two correction switches.
     mask::MaskStepSwitches MaskSwitches() { return {&maskLock, maskFilter_ != 0, dotFilter_ != 0}; }
 
@@ -212,6 +234,12 @@ private:
     std::atomic<int> maskFilter_{0};  // mask correction switch (setting 103)
     std::atomic<int> dotFilter_{0};   // defect correction switch (setting 102)
     platform::WorkerThread worker_;  // started and joined under controlLock_
+    std::atomic<int> maskBusy_{0};   // 1 while UpdateMaskData runs
+    // The recording flag: set by Record before the recording worker starts, cleared by the
+    // worker when the recording ends and by StopRecording.
+    std::atomic<int> recording_{0};
+    recording::FrameRecorder recorder_;    // opened by Record, then the recording worker's
+    platform::WorkerThread recordWorker_;  // started and joined under controlLock_
 };
 
 }  // namespace korvix

@@ -140,6 +140,7 @@ void CKorvix::StopAcquisition() {
     runFlag_ = 0;
     if (mode_.exchange(0) != 0) core_->StopTransfer(1);
     worker_.Join();
+    StopRecording();
     // Once this returns the application gets no frame message of the acquisition any more
     // and may free its buffer.
     frameMessages_.WaitHandled();
