@@ -294,6 +294,217 @@ KORVIX_API int KORVIX_CALL Korvix_SendText(int handle);
 KORVIX_API int KORVIX_CALL Korvix_GetConfigFilter(int handle);
 KORVIX_API int KORVIX_CALL Korvix_SetConfigFilter(int handle);
 
+/* ---- Settings addressed by setting id --------------------------------------------- */
+
+/* Reads setting `id` (table below). Stores 1 through ok (may be NULL) on success and 0 on
+ * failure; a failure returns 0 (-1 where noted) and records CAMERR_NOT_READY (no device
+ * core), CAMERR_PARAMETER (id unknown or not readable) or the id's own code.
+ *
+ *  Id   Setting                      Set accepts            Get returns
+ *  1    brightness                   -255..255              cached value
+ *  2    contrast                     -127..127              cached value
+ *  3    hue                          -360..360              cached value
+ *  4    saturation                   -255..255              cached value
+ *  5    sharpness                    0..30                  cached value
+ *  6    colour balance, packed       any: red bits 0-7,     the three balance values,
+ *                                    green 8-15, blue 16-23 8 bits each, packed the same way
+ *  7-9  colour balance red/green/blue 0..400 (100 = unity)  cached value
+ *  10   automatic balance            any, stored as 0 or 1  cached value
+ *  11   gamma                        0..200 (100 neutral)   cached value
+ *  12   Bayer phase                  0..3                   cached value
+ *  13   global gain                  device min..max (the   device value
+ *                                    limits of Korvix_GetCameraInfo); also sets the four
+ *                                    cached colour gains
+ *  14-17 colour gain red, green1,    device colour-gain     device value
+ *       green2, blue                 min..max
+ *  18   exposure, 0.1 ms units       device min..max        device value
+ *  19   gray mode                    0..2                   cached value
+ *  20-23 gray gain R, G1, G2, B      0..255                 cached value
+ *  24-27 gray offset R, G1, G2, B    -255..255              cached value
+ *  28   gray one-shot measurement    0 or 1                 not readable: CAMERR_PARAMETER
+ *  100  cooler                       device decides;        device value; -1 with
+ *                                    CAMERR_NOT_SUPPORTED   CAMERR_NOT_SUPPORTED without
+ *                                    without a cooler       a cooler
+ *  101  temperature                  not settable           always -1, ok 0,
+ *                                                           CAMERR_NOT_SUPPORTED
+ *                                                           (use Korvix_GetTemperatureEx)
+ *  102  defect correction            0 or 1                 cached value
+ *  103  mask correction              0 or 1                 cached value
+ *  104  gain mode                    device decides         device value
+ *  105  auxiliary switch             any; above 0 is on     0 or 1, records CAMERR_NONE
+ *  106  black level                  device decides;        device value, records
+ *                                    records CAMERR_NONE    CAMERR_NONE
+ *
+ * Ids 105 and 106 record CAMERR_NOT_SUPPORTED on a camera without them. Any other id, the
+ * channel ids 29 to 36 among them, records CAMERR_PARAMETER. */
+KORVIX_API int KORVIX_CALL Korvix_GetFilterValue(int handle, int id, int *ok);
+/* Writes setting `id` (table above): stores it and, for the device settings (13 to 18 and
+ * 100 to 106 but 102 and 103), writes it to the camera. Returns 1, or 0 and records
+ * CAMERR_NOT_READY (no device core), CAMERR_PARAMETER (id unknown or not settable, value
+ * outside the accepted range; nothing changes), CAMERR_IO (the camera refused the value;
+ * the cached value stays) or CAMERR_NOT_SUPPORTED (ids 100, 105, 106 on a camera without
+ * them). */
+KORVIX_API int KORVIX_CALL Korvix_SetFilterValue(int handle, int id, int value);
+
+/* Named settings: each getter is Korvix_GetFilterValue and each setter
+ * Korvix_SetFilterValue with the id given, with the same results, ok and codes. */
+/* Id 1: brightness, -255..255. */
+KORVIX_API int KORVIX_CALL Korvix_GetBrightness(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBrightness(int handle, int value);
+/* Id 2: contrast, -127..127. */
+KORVIX_API int KORVIX_CALL Korvix_GetContrast(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetContrast(int handle, int value);
+/* Id 3: hue in degrees, -360..360. */
+KORVIX_API int KORVIX_CALL Korvix_GetHue(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetHue(int handle, int value);
+/* Id 4: saturation, -255..255. */
+KORVIX_API int KORVIX_CALL Korvix_GetSaturation(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetSaturation(int handle, int value);
+/* Id 5: sharpness, 0..30. */
+KORVIX_API int KORVIX_CALL Korvix_GetSharpness(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetSharpness(int handle, int value);
+/* Id 6: the three colour balance values packed red | green << 8 | blue << 16 (8 bits each;
+ * a value above 255 set through its own id reads as its low 8 bits here). */
+KORVIX_API int KORVIX_CALL Korvix_GetBayerGainRGB(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerGainRGB(int handle, int value);
+/* Ids 7, 8, 9: colour balance of red, green and blue in percent, 0..400. */
+KORVIX_API int KORVIX_CALL Korvix_GetBayerGainRed(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerGainRed(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetBayerGainGreen(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerGainGreen(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetBayerGainBlue(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerGainBlue(int handle, int value);
+/* Id 10: automatic colour balance, any value; stored as 0 or 1. */
+KORVIX_API int KORVIX_CALL Korvix_GetBayerGainAuto(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerGainAuto(int handle, int value);
+/* Id 11: gamma in percent, 0..200, 100 neutral. */
+KORVIX_API int KORVIX_CALL Korvix_GetGamma(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGamma(int handle, int value);
+/* Id 12: Bayer phase of the sensor, 0..3. */
+KORVIX_API int KORVIX_CALL Korvix_GetBayerMode(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetBayerMode(int handle, int value);
+/* Id 13: global gain within the camera's limits; the camera's value is read back. */
+KORVIX_API int KORVIX_CALL Korvix_GetGlobalGain(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGlobalGain(int handle, int value);
+/* Id 18: exposure in tenths of a millisecond within the camera's limits. */
+KORVIX_API int KORVIX_CALL Korvix_GetExposureTime(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetExposureTime(int handle, int value);
+/* Id 19: gray mode, 0 off, 1 gain and offset per Bayer site, 2 through colour to gray. */
+KORVIX_API int KORVIX_CALL Korvix_GetGrayMode(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayMode(int handle, int value);
+/* Ids 20 to 23: gray gain per Bayer site, 0..255. */
+KORVIX_API int KORVIX_CALL Korvix_GetGrayGainR(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayGainR(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayGainG1(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayGainG1(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayGainG2(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayGainG2(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayGainB(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayGainB(int handle, int value);
+/* Ids 24 to 27: gray offset per Bayer site, -255..255. */
+KORVIX_API int KORVIX_CALL Korvix_GetGrayOffsetR(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayOffsetR(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayOffsetG1(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayOffsetG1(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayOffsetG2(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayOffsetG2(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetGrayOffsetB(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetGrayOffsetB(int handle, int value);
+/* Id 100: cooler on (nonzero) or off; CAMERR_NOT_SUPPORTED without a cooler. */
+KORVIX_API int KORVIX_CALL Korvix_GetPeltier(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetPeltier(int handle, int value);
+/* Id 101: always -1 with ok 0 and CAMERR_NOT_SUPPORTED; Korvix_GetTemperatureEx reads the
+ * temperature. */
+KORVIX_API int KORVIX_CALL Korvix_GetTemperature(int handle, int *ok);
+/* Id 102: defect (hot and dead pixel) correction, 0 or 1. */
+KORVIX_API int KORVIX_CALL Korvix_GetDotFilter(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetDotFilter(int handle, int value);
+/* Id 103: mask (dark and bright reference) correction, 0 or 1. */
+KORVIX_API int KORVIX_CALL Korvix_GetMaskFilter(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetMaskFilter(int handle, int value);
+
+/* Channel gain and offset: channels 1 to 4 map to ids 29 to 32 (gain) and 33 to 36
+ * (offset), which this camera does not have, so they return 0 and record
+ * CAMERR_PARAMETER (ok 0). Any other channel returns 0, records nothing and leaves ok. */
+KORVIX_API int KORVIX_CALL Korvix_GetChannelGain(int handle, int channel, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetChannelGain(int handle, int channel, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetChannelOffset(int handle, int channel, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetChannelOffset(int handle, int channel, int value);
+
+/* ---- Other camera settings ---------------------------------------------------------- */
+
+/* The exposure in seconds as the camera reports it (also cached). On failure returns -1.0
+ * with ok 0 and records CAMERR_NOT_READY (no device core), CAMERR_NOT_SUPPORTED (the camera
+ * takes no real exposure) or CAMERR_IO (the read failed). */
+KORVIX_API double KORVIX_CALL Korvix_GetExposureTimeEx(int handle, int *ok);
+/* Sets the exposure in seconds; the cached exposure in tenths of a millisecond follows.
+ * Returns 1, or 0 and records CAMERR_NOT_READY, CAMERR_NOT_SUPPORTED, CAMERR_PARAMETER (not
+ * a finite number, or outside the limits of Korvix_GetCameraInfo) or CAMERR_IO (refused). */
+KORVIX_API int KORVIX_CALL Korvix_SetExposureTimeEx(int handle, double value);
+/* The cached exposure in hundredths of its device units (tenths of a millisecond x 100).
+ * ok 1; without a device core 0, ok 0 and CAMERR_NOT_READY. */
+KORVIX_API int KORVIX_CALL Korvix_GetRealExposureTime(int handle, int *ok);
+/* Sets the exposure to value / 100 device units (truncated): Korvix_SetExposureTime with
+ * that value, with its results and codes. */
+KORVIX_API int KORVIX_CALL Korvix_SetRealExposureTime(int handle, int value);
+/* The cached horizontal mirror. Without a device core 0 and CAMERR_NOT_READY. */
+KORVIX_API int KORVIX_CALL Korvix_GetMirrorH(int handle);
+/* The cached vertical mirror. Without a device core 0; CAMERR_NOT_READY is announced with
+ * WM_CAMERA_ERROR, not recorded. */
+KORVIX_API int KORVIX_CALL Korvix_GetMirrorV(int handle);
+/* Mirrors the image horizontally (on nonzero) in the camera and caches the setting.
+ * Returns 1, or 0 and records CAMERR_NOT_READY (no device core) or CAMERR_IO (refused). */
+KORVIX_API int KORVIX_CALL Korvix_SetMirrorH(int handle, int on);
+/* As Korvix_SetMirrorH, vertically; without a device core CAMERR_NOT_READY is announced,
+ * not recorded. */
+KORVIX_API int KORVIX_CALL Korvix_SetMirrorV(int handle, int on);
+/* The automatic exposure mode: 0 off, 1 by exposure, 2 by gain. ok 1; never fails. */
+KORVIX_API int KORVIX_CALL Korvix_GetAutoIris(int handle, int *ok);
+/* Sets the automatic exposure mode 0, 1 or 2 and returns 1. Any other mode returns 0 and
+ * announces CAMERR_PARAMETER without recording it. */
+KORVIX_API int KORVIX_CALL Korvix_SetAutoIris(int handle, int mode);
+/* The sensor temperature in degrees Celsius, ok 1, and records CAMERR_NONE. On failure
+ * 0.0, ok 0, and records CAMERR_NOT_READY, CAMERR_NOT_SUPPORTED or CAMERR_FAILED (the
+ * reading failed). */
+KORVIX_API double KORVIX_CALL Korvix_GetTemperatureEx(int handle, int *ok);
+/* The camera's internal correction switch, 0 or 1, ok 1. On failure 0 and ok 0:
+ * CAMERR_NOT_READY recorded without a device core; CAMERR_NOT_SUPPORTED announced, not
+ * recorded, on a camera without the correction. */
+KORVIX_API int KORVIX_CALL Korvix_GetInternalCorrection(int handle, int *ok);
+/* Switches the internal correction on (nonzero) or off; the camera's result (0 when it
+ * refuses). Codes as Korvix_GetInternalCorrection. */
+KORVIX_API int KORVIX_CALL Korvix_SetInternalCorrection(int handle, int value);
+/* This camera has no sampling-rate or video-format choice: both write 0 through value (may
+ * be NULL) and return 0, recording nothing. */
+KORVIX_API int KORVIX_CALL Korvix_GetSamplingRate(int handle, int *value);
+KORVIX_API int KORVIX_CALL Korvix_GetVideoFormat(int handle, int *value);
+/* Reads the camera's input port byte into *value and returns 1. On failure returns 0 and
+ * announces, without recording, CAMERR_NOT_READY (no device core) or CAMERR_PARAMETER
+ * (value NULL or the read failed). */
+KORVIX_API int KORVIX_CALL Korvix_GetIOPort(int handle, uint8_t *value);
+/* Writes the low 8 bits of value to the camera's output port; the camera's result (0 when
+ * it refuses). Without a device core 0, CAMERR_NOT_READY announced, not recorded. */
+KORVIX_API int KORVIX_CALL Korvix_SetIOPort(int handle, int value);
+
+/* ---- Register access ---------------------------------------------------------------- */
+
+/* Each returns 0 on failure and records CAMERR_NOT_READY (no device core) or CAMERR_IO (the
+ * camera refused the access); a read then stores 0 through ok (may be NULL). */
+
+/* FPGA register (low 8 bits of address): its value. ok is left untouched on success. */
+KORVIX_API int KORVIX_CALL Korvix_Fpga_ReadRegister(int handle, int address, int *ok);
+/* Writes an FPGA register (low 8 bits of address and of value); 1 on success. */
+KORVIX_API int KORVIX_CALL Korvix_Fpga_WriteRegister(int handle, int address, int value);
+/* Sensor register at the low 8 bits of address: its value, ok 1. */
+KORVIX_API int KORVIX_CALL Korvix_ReadRegister(int handle, int address, int *ok);
+/* Sensor register at the full address: its value, ok 1. */
+KORVIX_API int KORVIX_CALL Korvix_ReadRegisterEx(int handle, int address, int *ok);
+/* Writes a sensor register at the low 8 bits of address (the sensor keeps the low 8 bits
+ * of value); 1 on success. */
+KORVIX_API int KORVIX_CALL Korvix_WriteRegister(int handle, int address, int value);
+/* Writes a sensor register at the full address; 1 on success. */
+KORVIX_API int KORVIX_CALL Korvix_WriteRegisterEx(int handle, int address, int value);
+
 #ifdef __cplusplus
 }
 #endif
