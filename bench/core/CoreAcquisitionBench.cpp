@@ -64,7 +64,7 @@ void BM_ContinuousAcquisition(benchmark::State &state) {
             state.SkipWithError("no frame within the wait");
             break;
         }
-        core->GetFrame(frame.data(), 1);
+        core->GetFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr);
         benchmark::DoNotOptimize(frame.data());
         ++frames;
     }

@@ -68,6 +68,7 @@ class CKorCy3Cam : public CFx3Api, public CControllerBase {
     int AbortDataPipe() override;
 
     // Data face (acquisition thread).
+    // Opens the data handle if needed; also ends the effect of an earlier AbortDataPipe.
     virtual int OpenDataHandle();
     virtual int ReadFrameHeader(TransferRecord *record);
     virtual int ReadFrameData(TransferRecord *record, uint32_t timeoutMs);
@@ -160,6 +161,9 @@ class CKorCy3Cam : public CFx3Api, public CControllerBase {
     // AbortDataPipe and Close may come from another thread than the acquisition thread.
     mutable platform::CriticalSection dataLock_;
     std::unique_ptr<DeviceFile> dataHandle_;  // overlapped; null when closed
+    // Set by AbortDataPipe, cleared by OpenDataHandle: a header read that an abort failed
+    // gives up instead of starting its attempts over.
+    std::atomic<bool> dataAborted_{false};
     // kMaxTransferLength + 38 bytes, from PrepareDevice to Close; its presence marks a
     // prepared device, which every data transfer requires.
     std::unique_ptr<uint8_t[]> stagingBuffer_;

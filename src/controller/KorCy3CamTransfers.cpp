@@ -84,6 +84,7 @@ class CKorCy3Cam::DataHandleUse {
 
 int CKorCy3Cam::OpenDataHandle() {
     platform::CriticalSectionLock lock(dataLock_);
+    dataAborted_.store(false, std::memory_order_release);
     if (!dataHandle_) dataHandle_ = OpenDevice(selectedRow_, true);
     return dataHandle_ ? kOk : kFailed;
 }
@@ -100,6 +101,7 @@ void CKorCy3Cam::CloseDataHandle() {
 
 int CKorCy3Cam::AbortDataPipe() {
     platform::CriticalSectionLock lock(dataLock_);
+    dataAborted_.store(true, std::memory_order_release);
     if (dataHandle_) AbortPipe(*dataHandle_, kEndpointBulkIn);
     return kOk;
 }
@@ -208,7 +210,10 @@ int CKorCy3Cam::ReadFrameHeader(TransferRecord *record) {
             record->frameCounter = LoadLe32(header.data() + kFrameCounterAt);
             return kOk;
         }
-        if (attempt == kHeaderReadAttempts) return kFailed;
+        // An abort asks the transfer to end: the header phase does not start over.
+        if (attempt == kHeaderReadAttempts || dataAborted_.load(std::memory_order_acquire)) {
+            return kFailed;
+        }
         // Restart the FPGA's frame output and arm again before the next attempt.
         WriteFpgaRegister(kRestartRegister, 1);
         WriteFpgaRegister(kRestartRegister, 0);

@@ -54,12 +54,18 @@ void CKorvixU3T2Base::CloseFrameEvent() {
     if (frameEventOpen.exchange(false, std::memory_order_acq_rel)) frameEvent.Set();
 }
 
+void CKorvixU3T2Base::ReleaseDataPath() {
+    running.store(0, std::memory_order_release);
+    threadEndEvent.Set();
+}
+
 int CKorvixU3T2Base::SetDataTimeout(uint32_t ms) {
     dataTimeout.store(ms, std::memory_order_relaxed);
     return 1;
 }
 
 int CKorvixU3T2Base::SetTransferMode(int mode) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     if (mode != transferMode.load(std::memory_order_acquire)) {
         StopTransfer(0);
@@ -72,38 +78,43 @@ int CKorvixU3T2Base::SetTransferMode(int mode) {
 }
 
 int CKorvixU3T2Base::StartTransfer(int mode) {
+    DeviceLock lock(deviceLock);
     if (running.load(std::memory_order_acquire)) {
+        // A data path user that is just ending gets a moment to end by itself; one still at
+        // work is stopped. The end event is manual-reset, so this wait takes nothing away
+        // from a later one.
         [[maybe_unused]] platform::TimerResolutionScope resolution;
         if (!threadEndEvent.Wait(kThreadEndPollMs)) StopTransfer(1);
     }
     OpenFrameEvent();
     if (!SetTransferMode(mode)) return 0;
-    if (geometryDirty) ApplyGeometry();
+    // A failure leaves the buffers absent; the thread then reports it through WaitFrame.
+    if (geometryDirty.load(std::memory_order_acquire)) ApplyGeometry();
 
     // The previous thread has ended or been stopped; join it before the next one may run.
     threadHandle.Join();
-    threadEndEvent.Reset();
     // A failure of the previous run must not answer the first WaitFrame of this one.
     transferFailed.store(0, std::memory_order_release);
+    threadEndEvent.Reset();
     running.store(1, std::memory_order_release);
     if (!threadHandle.Start([this] { TransferLoop(); }, platform::ThreadPriority::TimeCritical)) {
-        running.store(0, std::memory_order_release);
+        ReleaseDataPath();
         return 0;
     }
     return 1;
 }
 
 int CKorvixU3T2Base::StopTransfer(int abort) {
-    if (running.exchange(0, std::memory_order_acq_rel)) {
-        if (abort && threadHandle.Joinable()) {
-            platform::SleepMs(kAbortSettleMs);
-            if (controller) controller->AbortDataPipe();
-            threadEndEvent.WaitForever();
-        }
+    DeviceLock lock(deviceLock);
+    if (running.exchange(0, std::memory_order_acq_rel) && abort) {
+        platform::SleepMs(kAbortSettleMs);
+        if (controller) controller->AbortDataPipe();
     }
+    // Whoever uses the data path (the thread, or CaptureOne on another caller's thread) sets
+    // the event as its last act; it is manual-reset, so no other wait can have consumed it.
+    threadEndEvent.WaitForever();
     threadHandle.Join();
     platform::SleepMs(1);
-    threadEndEvent.Reset();
     CloseFrameEvent();
     FinishTransfer();
     platform::SleepMs(5);
@@ -114,6 +125,7 @@ int CKorvixU3T2Base::StopTransfer(int abort) {
 }
 
 int CKorvixU3T2Base::FinishTransfer() {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     uint16_t firmware = static_cast<uint16_t>(infoBlock[24] | (infoBlock[25] << 8));
     if (firmware >= kFirmwareWithPipeReset) controller->ResetPipe(kDataEndpoint);
@@ -124,6 +136,8 @@ int CKorvixU3T2Base::FinishTransfer() {
 int CKorvixU3T2Base::WaitFrame(uint32_t ms) {
     if (transferFailed.load(std::memory_order_acquire)) return 1;
     if (!frameEventOpen.load(std::memory_order_acquire) || !frameEvent.Wait(ms)) return 2;
+    // The thread records a failure before it signals the event: a wake-up may be that news.
+    if (transferFailed.load(std::memory_order_acquire)) return 1;
     return ring.HasNewFrame() ? 3 : 2;
 }
 
@@ -139,7 +153,8 @@ void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick) {
     uint32_t now = platform::TickCount();
     uint32_t elapsedMs = now - startTick;
     if (elapsedMs > 0) {
-        double megabits = static_cast<double>(static_cast<uint32_t>(frameBytes) >> 10) * 0.0078125;
+        double megabits =
+            static_cast<double>(static_cast<uint32_t>(frameBytes.load()) >> 10) * 0.0078125;
         transferRate.store(megabits / (elapsedMs / 1000.0), std::memory_order_relaxed);
     }
     if (std::optional<float> rate = frameRateMeter.AddFrame(now)) {
@@ -147,24 +162,24 @@ void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick) {
     }
     // A reader that pins the entry at writeIndex (it has fallen a whole ring behind) makes
     // the ring drop this frame instead of overwriting what the reader copies.
-    if (ring.Publish(transferBuffer.get(), static_cast<uint32_t>(frameBytes),
-                     lastFrameCounter.load(std::memory_order_relaxed), TagsOf(header))) {
+    if (ring.Publish(transferBuffer.get(), static_cast<uint32_t>(frameBytes.load()),
+                     lastFrameCounter.load(std::memory_order_relaxed), TagsOf(header),
+                     frameLayout)) {
         frameEvent.Set();
     }
 }
 
 int CKorvixU3T2Base::TransferLoop() {
     if (!controller || !transferBuffer) {
-        // Nothing to read into: report the failure and end, so that neither a waiting
-        // session nor StopTransfer waits for a thread that never ran.
+        // Nothing to read into (the buffers could not be had): report the failure and end,
+        // so that neither a waiting session nor StopTransfer waits for frames that never come.
         transferFailed.store(1, std::memory_order_release);
         frameEvent.Set();
-        threadEndEvent.Set();
-        running.store(0, std::memory_order_release);
+        ReleaseDataPath();
         return 0;
     }
     controller::TransferRecord record =
-        MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes);
+        MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes.load());
     transferFailed.store(0, std::memory_order_release);
     frameRateMeter.Restart(platform::TickCount());
 
@@ -211,47 +226,59 @@ int CKorvixU3T2Base::TransferLoop() {
             }
         }
     }
-    if (gaveUp) {
-        transferFailed.store(1, std::memory_order_release);
-        frameEvent.Set();
-    }
+    if (gaveUp) transferFailed.store(1, std::memory_order_release);
     controller->CloseDataHandle();
-    threadEndEvent.Set();
     if (transferFailed.load(std::memory_order_acquire)) frameEvent.Set();
-    running.store(0, std::memory_order_release);
+    ReleaseDataPath();
     return 1;
 }
 
 int CKorvixU3T2Base::CaptureOne() {
-    if (!controller) return 2;
-    if (geometryDirty) ApplyGeometry();
-    if (!transferBuffer) return 2;
+    controller::CKorCy3Cam *camera = nullptr;
+    controller::TransferRecord record{};
+    FrameLayout layout;
+    {
+        DeviceLock lock(deviceLock);
+        if (!controller) return 2;
+        // One writer on the ring and one user of the data handle: a transfer ends first.
+        if (running.load(std::memory_order_acquire)) StopTransfer(1);
+        if (geometryDirty.load(std::memory_order_acquire)) ApplyGeometry();
+        if (!transferBuffer) return 2;
+        // Claim the data path. Whatever would replace the buffers or the controller (a
+        // geometry change, Open, Close, another capture) stops the data path first and so
+        // waits for this capture, which runs without the device lock.
+        camera = controller.get();
+        record = MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes.load());
+        layout = frameLayout;
+        transferFailed.store(0, std::memory_order_release);
+        threadEndEvent.Reset();
+        running.store(1, std::memory_order_release);
+    }
 
-    controller::TransferRecord record =
-        MakeRecord(transferBuffer.get(), transferBufferSize, frameBytes);
-    transferFailed.store(0, std::memory_order_release);
     uint32_t start = platform::TickCount();
-    if (!controller->OpenDataHandle()) {
+    if (!camera->OpenDataHandle()) {
         // No frame can come: say so rather than leave a stale entry 0 looking captured.
         transferFailed.store(1, std::memory_order_release);
     } else {
         for (int retries = 0;; ++retries) {
-            if (controller->ReadFrameHeader(&record) &&
-                controller->ReadFrameData(&record, kCaptureDataTimeoutMs)) {
-                ring.StoreFirst(transferBuffer.get(), static_cast<uint32_t>(frameBytes),
-                                static_cast<int32_t>(FrameCounterOf(record.header) & 0xFF));
+            if (camera->ReadFrameHeader(&record) &&
+                camera->ReadFrameData(&record, kCaptureDataTimeoutMs)) {
+                ring.StoreFirst(record.destination, layout.Bytes(),
+                                static_cast<int32_t>(FrameCounterOf(record.header) & 0xFF),
+                                layout);
                 break;
             }
-            if (platform::TickCount() - start >= kCaptureTimeLimitMs ||
+            // A stop ends the retries as well as the time and attempt limits.
+            if (!running.load(std::memory_order_acquire) ||
+                platform::TickCount() - start >= kCaptureTimeLimitMs ||
                 retries >= kCaptureRetries) {
                 transferFailed.store(1, std::memory_order_release);
                 break;
             }
         }
     }
-    controller->CloseDataHandle();
-    threadEndEvent.Set();
-    running.store(0, std::memory_order_release);
+    camera->CloseDataHandle();
+    ReleaseDataPath();
     return 0;
 }
 

@@ -2,6 +2,10 @@
 // the exposure, bit mode, capture window, clock mode, trigger mode and the FPGA's internal
 // correction.
 
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+
 #include "controller/KorCy3Cam.h"
 #include "core/KorvixU3T2Base.h"
 #include "core/ProductTable.h"
@@ -20,10 +24,13 @@ constexpr uint32_t kSuperSpeedLink = 4;
 constexpr int kOldFpgaVersion = 0x110;
 constexpr uint32_t kFirstTriggeredFrameWaitMs = 60000;
 constexpr uint32_t kShortestDataTimeoutMs = 5000;
+// (seconds + 1) x 1000 must fit in the 32-bit data time limit.
+constexpr double kLongestExposureSeconds = UINT32_MAX / 1000.0 - 1.0;
 
 }  // namespace
 
 int CKorvixU3T2Base::SetExposureTime(unsigned tenthsMs) {
+    DeviceLock lock(deviceLock);
     if (!sensor) return 0;
     // The data phase of a frame may take up to twice the exposure, never less than 5 s.
     uint32_t timeout = tenthsMs <= 50000 ? kShortestDataTimeoutMs : tenthsMs / 5;
@@ -32,7 +39,11 @@ int CKorvixU3T2Base::SetExposureTime(unsigned tenthsMs) {
 }
 
 int CKorvixU3T2Base::SetExposureTimeEx(double seconds) {
+    DeviceLock lock(deviceLock);
     if (!sensor) return 0;
+    // NaN, infinities and exposures whose data time limit a 32-bit millisecond count cannot
+    // hold are refused before anything changes.
+    if (!std::isfinite(seconds) || seconds > kLongestExposureSeconds) return 0;
     if (seconds > 2.0) {
         dataTimeout.store(static_cast<uint32_t>((seconds + 1.0) * 1000.0),
                           std::memory_order_relaxed);
@@ -41,6 +52,7 @@ int CKorvixU3T2Base::SetExposureTimeEx(double seconds) {
 }
 
 int CKorvixU3T2Base::SetBitMode(int mode) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     if (sensor && IsImx99xProduct(productCode)) sensor->SetBitDepth(mode);
     if (!controller->WriteFpgaRegister(kDataWidthRegister, mode == 1 ? 2 : 1)) return 0;
@@ -50,6 +62,7 @@ int CKorvixU3T2Base::SetBitMode(int mode) {
 }
 
 int CKorvixU3T2Base::SetCaptureWindow(int x, int y, int width, int height, int mode) {
+    DeviceLock lock(deviceLock);
     if (!sensor) return 0;
     sensors::SensorParams &params = sensor->Params();
     if (x == params.x && y == params.y && width == params.width && height == params.height &&
@@ -70,6 +83,7 @@ int CKorvixU3T2Base::SetCaptureWindow(int x, int y, int width, int height, int m
 }
 
 int CKorvixU3T2Base::GetCaptureWindow(int *x, int *y, int *width, int *height, int *mode) {
+    DeviceLock lock(deviceLock);
     if (!sensor) return 0;
     const sensors::SensorParams &params = sensor->Params();
     if (x) *x = params.x;
@@ -81,6 +95,7 @@ int CKorvixU3T2Base::GetCaptureWindow(int *x, int *y, int *width, int *height, i
 }
 
 int CKorvixU3T2Base::ClockModeForLink(int mode) {
+    DeviceLock lock(deviceLock);
     if (mode != 2 || !controller) return mode;
     uint32_t speed = 0;
     controller->GetDeviceSpeed(&speed);
@@ -93,6 +108,7 @@ int CKorvixU3T2Base::ClockModeForLink(int mode) {
 }
 
 int CKorvixU3T2Base::SetClockMode(int mode) {
+    DeviceLock lock(deviceLock);
     if (!sensor) return 0;
     ClockModeForLink(mode);
     // Only other sensor heads have a selectable clock; the IMX99x heads do not.
@@ -100,11 +116,13 @@ int CKorvixU3T2Base::SetClockMode(int mode) {
 }
 
 int CKorvixU3T2Base::GetClockMode(int * /*mode*/) {
+    DeviceLock lock(deviceLock);
     // No IMX99x head answers the clock query.
     return 0;
 }
 
 int CKorvixU3T2Base::ResyncFrameCounter() {
+    DeviceLock lock(deviceLock);
     uint8_t counter = 0;
     if (!controller || !controller->ReadFpgaRegister(kFrameCounterRegister, &counter)) return 0;
     lastFrameCounter.store(counter, std::memory_order_release);
@@ -112,6 +130,7 @@ int CKorvixU3T2Base::ResyncFrameCounter() {
 }
 
 int CKorvixU3T2Base::SetTriggerMode(int mode, int force) {
+    std::unique_lock lock(deviceLock);
     if (!sensor) return 0;
     if (!force && mode == triggerMode.load(std::memory_order_relaxed)) return 1;
     StopTransfer(0);
@@ -127,7 +146,12 @@ int CKorvixU3T2Base::SetTriggerMode(int mode, int force) {
                 // The first frame after the switch tells which FPGA count the next trigger
                 // starts from.
                 int started = StartTransfer(2);
-                if (WaitFrame(kFirstTriggeredFrameWaitMs) == 3 && started) ResyncFrameCounter();
+                // The device lock is not held across the frame wait (up to a minute), so
+                // settings and register access stay open to other threads meanwhile.
+                lock.unlock();
+                int waited = WaitFrame(kFirstTriggeredFrameWaitMs);
+                lock.lock();
+                if (waited == 3 && started) ResyncFrameCounter();
             }
         } else if (version != 0) {
             sensor->SetTriggerMode(mode);
@@ -144,10 +168,12 @@ int CKorvixU3T2Base::SetTriggerMode(int mode, int force) {
 }
 
 int CKorvixU3T2Base::HasInternalCorrection() {
+    DeviceLock lock(deviceLock);
     return sensor ? sensor->HasInternalCorrection() : 0;
 }
 
 int CKorvixU3T2Base::GetInternalCorrection() {
+    DeviceLock lock(deviceLock);
     if (!IsImx99xProduct(productCode) || !HasInternalCorrection() || !controller) return 0;
     uint8_t value = 0;
     if (!controller->ReadFpgaRegister(kCorrectionControlRegister, &value)) return 0;
@@ -155,6 +181,7 @@ int CKorvixU3T2Base::GetInternalCorrection() {
 }
 
 int CKorvixU3T2Base::SetInternalCorrection(int on) {
+    DeviceLock lock(deviceLock);
     if (!IsImx99xProduct(productCode) || !HasInternalCorrection() || !controller) return 0;
     int wanted = on ? 1 : 0;
     if (wanted == GetInternalCorrection()) return 1;
@@ -165,10 +192,12 @@ int CKorvixU3T2Base::SetInternalCorrection(int on) {
 }
 
 int CKorvixU3T2Base::IsCorrectionValueSupported() {
+    DeviceLock lock(deviceLock);
     return IsImx99xProduct(productCode) ? HasInternalCorrection() : 0;
 }
 
 int CKorvixU3T2Base::SetCorrectionValue(int value) {
+    DeviceLock lock(deviceLock);
     if (!IsCorrectionValueSupported() || !controller) return 0;
     int low = controller->WriteFpgaRegister(kCorrectionLowRegister, value & 0xFF);
     int high = controller->WriteFpgaRegister(kCorrectionHighRegister, (value >> 8) & 0xFF);
@@ -176,6 +205,7 @@ int CKorvixU3T2Base::SetCorrectionValue(int value) {
 }
 
 int CKorvixU3T2Base::GetCorrectionValue(int *value) {
+    DeviceLock lock(deviceLock);
     if (!value || !IsCorrectionValueSupported() || !controller) return 0;
     uint8_t low = 0, high = 0;
     if (!controller->ReadFpgaRegister(kCorrectionLowRegister, &low) ||
@@ -187,6 +217,7 @@ int CKorvixU3T2Base::GetCorrectionValue(int *value) {
 }
 
 int CKorvixU3T2Base::GetCorrectionValueMax() {
+    DeviceLock lock(deviceLock);
     return IsCorrectionValueSupported() ? 0xFFFF : 0;
 }
 

@@ -28,6 +28,7 @@ uint16_t FirmwareVersion(const uint8_t *block) {
 }  // namespace
 
 int CKorvixU3T2Base::Open(int deviceNumber) {
+    DeviceLock lock(deviceLock);
     if (!controller || productCode == -1) return 0;
     if (controller->EnumerateDevices() == 0) return 0;
     if (!IsDevicePresent(deviceNumber)) return 0;
@@ -48,12 +49,14 @@ int CKorvixU3T2Base::Open(int deviceNumber) {
     sensor.reset();
     sensor = CreateSensor(productCode, controller.get());
     if (!sensor) return 0;
-    openDeviceNumber = deviceNumber;
+    sensorOrientation.store(sensor->Params().orientation, std::memory_order_relaxed);
+    openDeviceNumber.store(deviceNumber, std::memory_order_release);
     geometryDirty = 1;
     return InitializeDevice();
 }
 
 int CKorvixU3T2Base::InitializeDevice() {
+    DeviceLock lock(deviceLock);
     if (!controller || !controller->PrepareDevice()) return 0;
     controller->ReadInfoBlock(infoBlock.data());
     if (!sensor) return 0;
@@ -101,6 +104,7 @@ void CKorvixU3T2Base::PulseFpgaReset() {
 }
 
 int CKorvixU3T2Base::Close() {
+    DeviceLock lock(deviceLock);
     StopTransfer(1);
     if (controller) {
         controller->CloseDataHandle();
@@ -108,15 +112,26 @@ int CKorvixU3T2Base::Close() {
         sensor.reset();
         controller.reset();
     }
+    sensor.reset();
     infoBlock.fill(0);
     transferBuffer.reset();
     transferBufferSize = 0;
-    transferMode.store(0, std::memory_order_release);
     ring.Free();
+    ring.SetBufferCount(ring.BufferCount());  // write index 0, read mark count - 1
+    frameLayout = {};
     frameBytes = 0;
-    sensor.reset();
+    // Back to the state after construction, so that nothing of this camera carries over to
+    // the next one: its trigger mode, its selection, its bit mode and data time limit.
+    openDeviceNumber.store(-1, std::memory_order_release);
+    sensorOrientation.store(0, std::memory_order_relaxed);
+    triggerMode.store(-1, std::memory_order_relaxed);
+    bitMode = 0;
+    geometryDirty = 1;
+    dataTimeout.store(kInitialDataTimeoutMs, std::memory_order_relaxed);
+    transferMode.store(0, std::memory_order_release);
+    lastFrameCounter.store(0, std::memory_order_release);
+    transferRate.store(0.0, std::memory_order_relaxed);
     CloseFrameEvent();
-    threadEndEvent.Reset();
     transferFailed.store(0, std::memory_order_release);
     return 1;
 }

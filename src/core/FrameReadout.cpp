@@ -1,6 +1,8 @@
 // Frame geometry and the session's side of the frame ring: buffer sizes, FPGA geometry
 // registers, and the oriented copies out of the ring.
 
+#include <climits>
+
 #include "controller/KorCy3Cam.h"
 #include "core/FrameCopy.h"
 #include "core/FrameGeometry.h"
@@ -30,28 +32,35 @@ int CKorvixU3T2Base::BytesPerPixel() const {
 }
 
 int CKorvixU3T2Base::ApplyGeometry() {
+    DeviceLock lock(deviceLock);
     // The buffers are about to be replaced: no thread may still be filling them.
     if (running.load(std::memory_order_acquire)) StopTransfer(1);
     transferBuffer.reset();
     transferBufferSize = 0;
+    frameLayout = {};
+    frameBytes = 0;
     if (!sensor) return 0;
 
     const sensors::SensorParams &params = sensor->Params();
-    int bytesPerPixel = BytesPerPixel();
-    int width = params.width;
-    int height = params.height;
-    uint32_t size = TransferBufferSize(width, height, bytesPerPixel);
-    if (size == 0) return 0;
-    try {
-        transferBuffer = std::make_unique<uint8_t[]>(size);
-    } catch (const std::bad_alloc &) {
+    FrameLayout layout{params.width, params.height, BytesPerPixel()};
+    uint32_t size = TransferBufferSize(layout.width, layout.height, layout.bytesPerSample);
+    // A window whose byte count does not fit in the int fields of the frame is refused.
+    if (size == 0 || layout.Bytes() == 0 || layout.Bytes() > INT32_MAX) return 0;
+    transferBuffer = AllocateFrameBuffer(size);
+    auto allocateForRing = [](uint32_t bytes, void *core) {
+        return static_cast<CKorvixU3T2Base *>(core)->AllocateFrameBuffer(bytes);
+    };
+    if (!transferBuffer || !ring.Allocate(size, allocateForRing, this)) {
+        transferBuffer.reset();
+        ring.Free();
         return 0;
     }
     transferBufferSize = size;
-    frameBytes = width * height * bytesPerPixel;
-    if (!ring.Allocate(size)) return 0;
+    frameLayout = layout;
+    frameBytes = static_cast<int>(layout.Bytes());
 
     if (controller) {
+        const int width = layout.width, height = layout.height;
         WriteFpgaWord(*controller, kWidthRegister, static_cast<uint32_t>(width));
         WriteFpgaWord(*controller, kHeightRegister, static_cast<uint32_t>(height));
         SensorFamily family = FamilyOfProduct(productCode);
@@ -67,57 +76,69 @@ int CKorvixU3T2Base::ApplyGeometry() {
     return 1;
 }
 
-int CKorvixU3T2Base::CopyFrameEntry(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA,
-                                    int *tagB, int *tagC, int *tagD, bool first,
-                                    int orientationFlag, int *copiedIndex) {
-    if (length < static_cast<uint32_t>(frameBytes)) return 0;
-    int result = 1;
-    const sensors::SensorParams *params = sensor ? &sensor->Params() : nullptr;
+std::unique_ptr<uint8_t[]> CKorvixU3T2Base::AllocateFrameBuffer(uint32_t bytes) {
+    return FrameRing::AllocateZeroed(bytes, nullptr);
+}
+
+int CKorvixU3T2Base::CopyFrameEntry(uint8_t *buffer, uint32_t capacity,
+                                    const FrameOutputs &outputs, bool first, int orientationFlag,
+                                    int *copiedIndex) {
+    int result = 0;
+    CopyOrientation orientation =
+        OrientationFor(sensorOrientation.load(std::memory_order_relaxed), orientationFlag);
     int index = ring.Read(first, [&](const uint8_t *pixels, const FrameEntryInfo &info) {
-        if (frameNumber) *frameNumber = info.number;
-        if (tagA) *tagA = info.tags.a;
-        if (tagB) *tagB = info.tags.b;
-        if (tagC) *tagC = info.tags.c;
-        if (tagD) *tagD = info.tags.d;
-        if (!buffer || frameBytes == 0) return;
-        if (!pixels || !params) {
-            result = 0;
-            return;
+        if (outputs.frameNumber) *outputs.frameNumber = info.number;
+        if (outputs.tagA) *outputs.tagA = info.tags.a;
+        if (outputs.tagB) *outputs.tagB = info.tags.b;
+        if (outputs.tagC) *outputs.tagC = info.tags.c;
+        if (outputs.tagD) *outputs.tagD = info.tags.d;
+        const FrameLayout &layout = info.layout;
+        // The entry's own geometry decides the copy; an entry without a whole frame of that
+        // geometry has nothing to hand out.
+        bool holdsFrame = pixels && info.bytes != 0 && layout.Bytes() == info.bytes;
+        if (outputs.layout) *outputs.layout = holdsFrame ? layout : FrameLayout{};
+        if (!holdsFrame) return;
+        if (buffer) {
+            if (capacity < info.bytes) return;
+            CopyOrientedFrame(pixels, buffer, static_cast<uint32_t>(layout.width),
+                              static_cast<uint32_t>(layout.height),
+                              static_cast<uint32_t>(layout.bytesPerSample), orientation);
         }
-        CopyOrientedFrame(pixels, buffer, static_cast<uint32_t>(params->width),
-                          static_cast<uint32_t>(params->height),
-                          static_cast<uint32_t>(BytesPerPixel()),
-                          OrientationFor(params->orientation, orientationFlag));
+        result = 1;
     });
     if (copiedIndex) *copiedIndex = index;
     return result;
 }
 
-int CKorvixU3T2Base::CopyFrame(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA,
-                               int *tagB, int *tagC, int *tagD, int first, int orientationFlag) {
-    return CopyFrameEntry(buffer, length, frameNumber, tagA, tagB, tagC, tagD, first != 0,
-                          orientationFlag, nullptr);
+int CKorvixU3T2Base::CopyFrame(uint8_t *buffer, uint32_t capacity, int *frameNumber, int *tagA,
+                               int *tagB, int *tagC, int *tagD, int first, int orientationFlag,
+                               FrameLayout *layout) {
+    return CopyFrameEntry(buffer, capacity, {frameNumber, tagA, tagB, tagC, tagD, layout},
+                          first != 0, orientationFlag, nullptr);
 }
 
-int CKorvixU3T2Base::GetFrame(uint8_t *buffer, int orientationFlag) {
-    return GetFrameEx(buffer, nullptr, nullptr, nullptr, nullptr, nullptr, orientationFlag);
+int CKorvixU3T2Base::GetFrame(uint8_t *buffer, uint32_t capacity, int orientationFlag,
+                              FrameLayout *layout) {
+    return GetFrameEx(buffer, capacity, nullptr, nullptr, nullptr, nullptr, nullptr,
+                      orientationFlag, layout);
 }
 
-int CKorvixU3T2Base::GetFrameEx(uint8_t *buffer, int *frameNumber, int *tagA, int *tagB, int *tagC,
-                                int *tagD, int orientationFlag) {
+int CKorvixU3T2Base::GetFrameEx(uint8_t *buffer, uint32_t capacity, int *frameNumber, int *tagA,
+                                int *tagB, int *tagC, int *tagD, int orientationFlag,
+                                FrameLayout *layout) {
     // The entry copied is the one marked taken: a frame that lands during the copy stays new.
     int index = ring.NewestIndex();
-    CopyFrameEntry(buffer, static_cast<uint32_t>(frameBytes), frameNumber, tagA, tagB, tagC, tagD,
-                   false, orientationFlag, &index);
+    int result = CopyFrameEntry(buffer, capacity, {frameNumber, tagA, tagB, tagC, tagD, layout},
+                                false, orientationFlag, &index);
     ring.MarkTaken(index);
-    return 0;
+    return result;
 }
 
-int CKorvixU3T2Base::CopyFirstFrame(uint8_t *buffer, int orientationFlag) {
+int CKorvixU3T2Base::CopyFirstFrame(uint8_t *buffer, uint32_t capacity, int orientationFlag,
+                                    FrameLayout *layout) {
     if (!buffer) return -2;
-    CopyFrameEntry(buffer, static_cast<uint32_t>(frameBytes), nullptr, nullptr, nullptr, nullptr,
-                   nullptr, true, orientationFlag, nullptr);
-    return 0;
+    return CopyFrameEntry(buffer, capacity, {nullptr, nullptr, nullptr, nullptr, nullptr, layout},
+                          true, orientationFlag, nullptr);
 }
 
 }  // namespace korvix::core

@@ -1,36 +1,58 @@
 #include "core/FrameRing.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <thread>
 
 namespace korvix::core {
+
+uint32_t FrameLayout::Bytes() const {
+    if (width <= 0 || height <= 0 || bytesPerSample <= 0) return 0;
+    uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
+                     static_cast<uint64_t>(bytesPerSample);
+    return bytes > UINT32_MAX ? 0 : static_cast<uint32_t>(bytes);
+}
 
 FrameRing::FrameRing() {
     for (std::atomic<int> &count : readers) count.store(0, std::memory_order_relaxed);
 }
 
 void FrameRing::SetBufferCount(int count) {
-    bufferCount = count > kMaxBuffers ? kMaxBuffers : (count < 1 ? 1 : count);
+    std::unique_lock storage(storageLock);
+    int clamped = count > kMaxBuffers ? kMaxBuffers : (count < 1 ? 1 : count);
+    bufferCount.store(clamped, std::memory_order_release);
     writeIndex.store(0, std::memory_order_relaxed);
-    readMark.store(bufferCount - 1, std::memory_order_relaxed);
+    readMark.store(clamped - 1, std::memory_order_relaxed);
 }
 
-bool FrameRing::Allocate(uint32_t size) {
-    Free();
-    bufferSize = size;
+std::unique_ptr<uint8_t[]> FrameRing::AllocateZeroed(uint32_t bytes, void * /*context*/) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]());
+}
+
+bool FrameRing::Allocate(uint32_t size, BufferAllocator allocate, void *context) {
+    std::unique_lock storage(storageLock);
+    FreeBuffers();
     if (size == 0) return false;
-    for (int i = 0; i < bufferCount; ++i) {
-        try {
-            frameBuffers[i] = std::make_unique<uint8_t[]>(size);
-        } catch (const std::bad_alloc &) {
+    int count = BufferCount();
+    for (int i = 0; i < count; ++i) {
+        frameBuffers[i] = allocate(size, context);
+        if (!frameBuffers[i]) {
+            // A ring with holes would drop every frame that lands on a hole: all or nothing.
+            FreeBuffers();
             return false;
         }
     }
+    bufferSize = size;
     return true;
 }
 
 void FrameRing::Free() {
+    std::unique_lock storage(storageLock);
+    FreeBuffers();
+}
+
+void FrameRing::FreeBuffers() {
     for (std::unique_ptr<uint8_t[]> &buffer : frameBuffers) buffer.reset();
     bufferSize = 0;
     ResetEntries();
@@ -40,11 +62,15 @@ void FrameRing::ResetEntries() {
     for (int i = 0; i < kMaxBuffers; ++i) {
         frameNumbers[i] = -1;
         frameTagA[i] = frameTagB[i] = frameTagC[i] = frameTagD[i] = 0xFFFF;
+        frameSizes[i] = 0;
+        frameLayouts[i] = {};
     }
 }
 
 bool FrameRing::HasBuffers() const {
-    for (int i = 0; i < bufferCount; ++i) {
+    std::shared_lock storage(storageLock);
+    int count = BufferCount();
+    for (int i = 0; i < count; ++i) {
         if (!frameBuffers[i]) return false;
     }
     return true;
@@ -62,7 +88,8 @@ void FrameRing::ReleaseClaim() {
 }
 
 bool FrameRing::Publish(const uint8_t *frame, uint32_t bytes, int32_t number,
-                        const FrameTags &tags) {
+                        const FrameTags &tags, const FrameLayout &layout) {
+    std::shared_lock storage(storageLock);
     int index = writeIndex.load(std::memory_order_relaxed);
     if (!frameBuffers[index] || bytes > bufferSize || !Claim(index)) return false;
     std::memcpy(frameBuffers[index].get(), frame, bytes);
@@ -71,13 +98,16 @@ bool FrameRing::Publish(const uint8_t *frame, uint32_t bytes, int32_t number,
     frameTagB[index] = tags.b;
     frameTagC[index] = tags.c;
     frameTagD[index] = tags.d;
+    frameSizes[index] = bytes;
+    frameLayouts[index] = layout;
     ReleaseClaim();
-    int next = index + 1 >= bufferCount ? 0 : index + 1;
+    int next = index + 1 >= BufferCount() ? 0 : index + 1;
     writeIndex.store(next, std::memory_order_release);
     return true;
 }
 
 void FrameRing::StoreTags(const FrameTags &tags) {
+    std::shared_lock storage(storageLock);
     int index = writeIndex.load(std::memory_order_relaxed);
     if (!Claim(index)) return;
     frameTagA[index] = tags.a;
@@ -87,17 +117,21 @@ void FrameRing::StoreTags(const FrameTags &tags) {
     ReleaseClaim();
 }
 
-bool FrameRing::StoreFirst(const uint8_t *frame, uint32_t bytes, int32_t number) {
+bool FrameRing::StoreFirst(const uint8_t *frame, uint32_t bytes, int32_t number,
+                           const FrameLayout &layout) {
+    std::shared_lock storage(storageLock);
     if (!frameBuffers[0] || bytes > bufferSize || !Claim(0)) return false;
     std::memcpy(frameBuffers[0].get(), frame, bytes);
     frameNumbers[0] = number;
+    frameSizes[0] = bytes;
+    frameLayouts[0] = layout;
     ReleaseClaim();
     return true;
 }
 
 int FrameRing::NewestIndex() const {
     int index = WriteIndex() - 1;
-    return index < 0 ? bufferCount - 1 : index;
+    return index < 0 ? BufferCount() - 1 : index;
 }
 
 int FrameRing::Pin(bool first) {

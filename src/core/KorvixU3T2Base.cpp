@@ -22,6 +22,7 @@ CKorvixU3T2Base::~CKorvixU3T2Base() {
 
 int CKorvixU3T2Base::CreateController(void * /*notifyWindow*/,
                                       const platform::usb::Guid *interfaceGuid) {
+    DeviceLock lock(deviceLock);
     Close();
     controller = std::make_unique<controller::CKorCy3Cam>(
         interfaceGuid ? interfaceGuid : &platform::usb::kCameraInterfaceGuid);
@@ -29,6 +30,7 @@ int CKorvixU3T2Base::CreateController(void * /*notifyWindow*/,
 }
 
 int CKorvixU3T2Base::AdoptController(std::unique_ptr<controller::CKorCy3Cam> replacement) {
+    DeviceLock lock(deviceLock);
     if (!replacement) return 0;
     Close();
     controller = std::move(replacement);
@@ -36,25 +38,30 @@ int CKorvixU3T2Base::AdoptController(std::unique_ptr<controller::CKorCy3Cam> rep
 }
 
 int CKorvixU3T2Base::ReadInfoBlock(uint8_t *block64) {
+    DeviceLock lock(deviceLock);
     if (!controller || !block64) return 0;
     return controller->ReadInfoBlock(block64);
 }
 
 int CKorvixU3T2Base::ReadInfoBlock2(uint8_t *block64) {
+    DeviceLock lock(deviceLock);
     if (!controller || !block64) return 0;
     return controller->ReadInfoBlock2(block64);
 }
 
 int CKorvixU3T2Base::CopyParams(sensors::SensorParams *out) {
+    DeviceLock lock(deviceLock);
     return sensor ? sensor->CopyParams(out) : 0;
 }
 
 int CKorvixU3T2Base::Reopen(int deviceNumber) {
+    DeviceLock lock(deviceLock);
     StopTransfer(1);
     return Open(deviceNumber) ? 0 : -1;
 }
 
 int CKorvixU3T2Base::IsDevicePresent(int deviceNumber) {
+    DeviceLock lock(deviceLock);
     if (!controller || productCode == -1) return 0;
     for (int row = 0; row < controller::kDeviceTableRows; ++row) {
         controller::DeviceTableRow entry = controller->TableRow(row);
@@ -67,6 +74,7 @@ int CKorvixU3T2Base::IsDevicePresent(int deviceNumber) {
 }
 
 int CKorvixU3T2Base::CountDevices(int code) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     int rows = controller->EnumerateDevices();
     if (code == 0) return rows;
@@ -79,27 +87,32 @@ int CKorvixU3T2Base::CountDevices(int code) {
 }
 
 int CKorvixU3T2Base::GetDeviceName(int row, char *text) {
+    DeviceLock lock(deviceLock);
     if (!controller || !text) return 0;
     return controller->DeviceAvailable(row) && controller->GetDeviceName(row, text) ? 1 : 0;
 }
 
 int CKorvixU3T2Base::SetProductCode(int code) {
+    DeviceLock lock(deviceLock);
     productCode = code;
     ring.SetBufferCount(code == kProductWithEightBuffers ? 8 : 4);
     return 1;
 }
 
 int CKorvixU3T2Base::GetRowVendorId(int row) {
+    DeviceLock lock(deviceLock);
     if (!controller || !RowInRange(row)) return 0;
     return controller->TableRow(row).vendorId;
 }
 
 int CKorvixU3T2Base::GetRowProductId(int row) {
+    DeviceLock lock(deviceLock);
     if (!controller || !RowInRange(row)) return 0;
     return controller->TableRow(row).productId;
 }
 
 int CKorvixU3T2Base::GetRowInstance(int row) {
+    DeviceLock lock(deviceLock);
     if (!controller || !RowInRange(row)) return -1;
     return controller->TableRow(row).instance;
 }

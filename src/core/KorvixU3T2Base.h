@@ -7,6 +7,7 @@
 
 #include "core/FrameRateMeter.h"
 #include "core/FrameRing.h"
+#include "platform/CriticalSection.h"
 #include "platform/Event.h"
 #include "platform/WorkerThread.h"
 #include "platform/usb/Guid.h"
@@ -42,10 +43,23 @@ namespace korvix::core {
 // strict value getters "C" (the same, but 0 when the sensor operation fails) and float-limit
 // getters "F" (the caller's double filled, the support flag returned).
 //
-// Threads: session threads call every operation; the session serialises them (its frame
-// lock) and stops a running transfer before it changes the geometry or reopens. The
-// acquisition thread runs TransferLoop and meets the session only through the frame ring
-// (lock-free, see FrameRing), the frame event and the atomic fields marked below.
+// Threads (docs/locking.md has the lock order): every public operation may be called from
+// any thread, concurrently with streaming and with each other.
+//   - The device lock (deviceLock, recursive) is held by every operation that reads or
+//     changes settings, registers, the controller or the sensor, for the length of that
+//     operation and never across a frame wait. Operations that take it block while another
+//     holds it: sensor register sequences take up to about half a second, Open up to the
+//     FPGA ready wait, StopTransfer until the data path has ended.
+//   - WaitFrame and the frame reads (CopyFrame, GetFrame, GetFrameEx, CopyFirstFrame) never
+//     take the device lock: a reader copying a frame is never held up by a setting, and a
+//     WaitFrame is never held up by anything but its own time limit. The ring's storage
+//     lock (inside FrameRing) keeps the buffers from being replaced while a reader copies.
+//   - The acquisition thread runs TransferLoop without the device lock; it meets the rest
+//     through the frame ring, the frame event and the atomic fields. Everything that would
+//     replace what it uses (the geometry, the sensor, the controller) stops it first.
+//   - The state getters below (FrameRate ... TransferRunning) read atomics: any thread.
+//     Controller() and Sensor() hand out borrowed pointers for tests; using them while
+//     another thread may Open or Close is not safe.
 class CKorvixU3T2Base {
   public:
     CKorvixU3T2Base();
@@ -63,7 +77,10 @@ class CKorvixU3T2Base {
     // Post-open initialisation: device preparation, information block, FPGA ready wait,
     // sensor probe and initialisation.
     virtual int InitializeDevice();
-    // Stops the transfer and frees everything but the product code and the ring size.
+    // Stops the transfer and frees everything; the core is then as after construction
+    // except for the product code and the ring size: no controller, no sensor, no device
+    // selected (GetOpenDeviceNumber -1), trigger mode -1 (the next SetTriggerMode programs
+    // the next sensor), bit mode 0, geometry dirty, data timeout 5000 ms.
     virtual int Close();
     virtual int ReadInfoBlock(uint8_t *block64);
     virtual int CopyParams(sensors::SensorParams *out);
@@ -78,43 +95,62 @@ class CKorvixU3T2Base {
     virtual int CountDevices(int productCode);
     virtual int GetDeviceName(int row, char *text);
     virtual int SetProductCode(int code);
-    virtual int GetProductCode() { return productCode; }
+    virtual int GetProductCode() { return productCode.load(std::memory_order_acquire); }
     virtual int GetRowVendorId(int row);
     virtual int GetRowProductId(int row);
     virtual int GetRowInstance(int row);
-    virtual int GetOpenDeviceNumber() { return openDeviceNumber; }
+    // The device number of the last successful Open, or -1 when no device is selected
+    // (before the first Open and after Close).
+    virtual int GetOpenDeviceNumber() { return openDeviceNumber.load(std::memory_order_acquire); }
     virtual int GetMaxDevices() { return 32; }
 
     // ---- Acquisition (AcquisitionEngine.cpp, FrameReadout.cpp) ----
     // Transfer modes: 0 continuous, 1 single frame, 2 single triggered frame, 3 header only.
     virtual int StartTransfer(int mode);
     virtual int StopTransfer(int abort);
-    // Copies the newest frame (entry 0 when first) oriented for the caller; 0 when length
-    // is below the frame size. Null outputs are skipped; a null buffer copies nothing but
-    // still fills the outputs.
-    virtual int CopyFrame(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA, int *tagB,
-                          int *tagC, int *tagD, int first, int orientationFlag);
     virtual int SetTransferMode(int mode);
     virtual int FinishTransfer();
     // Body of the acquisition thread.
     virtual int TransferLoop();
     // Rebuilds the transfer buffer and the ring for the sensor's window and bit mode and
-    // programs the FPGA geometry and read-out offsets.
+    // programs the FPGA geometry and read-out offsets. 0 without sensor, for a window whose
+    // size does not fit in 32 bits, or when memory runs out (the buffers are then absent,
+    // and a transfer reports the failure rather than run without them).
     virtual int ApplyGeometry();
-    // One frame into ring entry 0 without the thread: 2 when it cannot start, else 0 (the
-    // outcome is in TransferFailed()).
+    // One frame into ring entry 0 without the thread: 2 when it cannot start (no controller,
+    // no buffers), else 0 (the outcome is in TransferFailed()).
     virtual int CaptureOne();
-    // -2 for a null buffer, else the oriented copy of entry 0 and 0.
-    virtual int CopyFirstFrame(uint8_t *buffer, int orientationFlag);
     virtual int SetDataTimeout(uint32_t ms);
     // 1 when the acquisition failed, 2 when no new frame came within ms, 3 when a new frame
     // is in the ring. A 2 may also answer a frame event whose frame an earlier copy already
     // took (the copy takes the newest frame): callers that want the next frame wait again.
     virtual int WaitFrame(uint32_t ms);
-    // Copies the newest frame and marks it taken; returns 0.
-    virtual int GetFrame(uint8_t *buffer, int orientationFlag);
-    virtual int GetFrameEx(uint8_t *buffer, int *frameNumber, int *tagA, int *tagB, int *tagC,
-                           int *tagD, int orientationFlag);
+
+    // Frame reads. Each copies one ring entry out, oriented for the caller, with the
+    // geometry the frame was captured with (never the window set since: a window or bit
+    // mode change takes effect with the next transfer). The copy is width x height x
+    // bytesPerSample bytes of *layout, rows without gaps.
+    //
+    // Result: 1 when the entry holds a frame and it was copied (or, for a null buffer, the
+    // outputs were filled); 0 when the entry holds no frame or capacity is below the
+    // frame's bytes, and nothing is copied. Outputs (each may be null) are filled in every
+    // case: frame number and the four header tags of the entry, and its layout (all zero
+    // when the entry holds no frame).
+    //
+    // CopyFrame reads the newest entry, or entry 0 when first is set.
+    virtual int CopyFrame(uint8_t *buffer, uint32_t capacity, int *frameNumber, int *tagA,
+                          int *tagB, int *tagC, int *tagD, int first, int orientationFlag,
+                          FrameLayout *layout);
+    // GetFrame and GetFrameEx read the newest entry and mark it taken (WaitFrame answers 3
+    // only for a later frame), whether or not the copy succeeded.
+    virtual int GetFrame(uint8_t *buffer, uint32_t capacity, int orientationFlag,
+                         FrameLayout *layout);
+    virtual int GetFrameEx(uint8_t *buffer, uint32_t capacity, int *frameNumber, int *tagA,
+                           int *tagB, int *tagC, int *tagD, int orientationFlag,
+                           FrameLayout *layout);
+    // Reads ring entry 0 (the frame of CaptureOne); -2 for a null buffer, else as above.
+    virtual int CopyFirstFrame(uint8_t *buffer, uint32_t capacity, int orientationFlag,
+                               FrameLayout *layout);
 
     // ---- Settings with logic of their own (CameraSettings.cpp) ----
     virtual int SetBitMode(int mode);
@@ -225,14 +261,14 @@ class CKorvixU3T2Base {
     // ---- State read by the session (and by tests) ----
     float FrameRate() const { return frameRate.load(std::memory_order_relaxed); }
     double TransferRate() const { return transferRate.load(std::memory_order_relaxed); }
-    int FrameBytes() const { return frameBytes; }
-    int BitMode() const { return bitMode; }
+    int FrameBytes() const { return frameBytes.load(std::memory_order_acquire); }
+    int BitMode() const { return bitMode.load(std::memory_order_acquire); }
     int TransferMode() const { return transferMode.load(std::memory_order_acquire); }
     int TransferFailed() const { return transferFailed.load(std::memory_order_acquire); }
     int CountedFrames() const { return countedFrames.load(std::memory_order_acquire); }
     int LastFrameCounter() const { return lastFrameCounter.load(std::memory_order_acquire); }
     uint32_t DataTimeout() const { return dataTimeout.load(std::memory_order_relaxed); }
-    int GeometryDirty() const { return geometryDirty; }
+    int GeometryDirty() const { return geometryDirty.load(std::memory_order_acquire); }
     int TriggerModeValue() const { return triggerMode.load(std::memory_order_relaxed); }
     bool TransferRunning() const { return running.load(std::memory_order_acquire) != 0; }
     const FrameRing &Ring() const { return ring; }
@@ -245,8 +281,16 @@ class CKorvixU3T2Base {
     // The clock mode a request becomes on this link: 2 only on a SuperSpeed link (or when the
     // device cannot be asked), else 0.
     int ClockModeForLink(int mode);
+    // Every frame buffer (the transfer buffer and each ring entry) comes from here: a zeroed
+    // buffer, or null when memory runs out. Overridden by tests that need memory to run out.
+    virtual std::unique_ptr<uint8_t[]> AllocateFrameBuffer(uint32_t bytes);
 
   private:
+    using DeviceLock = platform::CriticalSectionLock;
+
+    // Ends a claim of the data path (the thread's or CaptureOne's): running is cleared and
+    // the thread-end event set, the last things the claimant does.
+    void ReleaseDataPath();
     // FPGA ready wait of InitializeDevice: 1 when the ready flag came.
     int WaitFpgaReady();
     // Pulses the FPGA reset line (register 0x82 bit 0) high for 50 ms.
@@ -258,22 +302,40 @@ class CKorvixU3T2Base {
     // thread must give up.
     bool RecoverFromFailedRead(int &retries);
     void PublishFrame(const uint8_t *header, uint32_t startTick);
-    // CopyFrame; *copiedIndex (when given) receives the ring entry it read.
-    int CopyFrameEntry(uint8_t *buffer, uint32_t length, int *frameNumber, int *tagA, int *tagB,
-                       int *tagC, int *tagD, bool first, int orientationFlag, int *copiedIndex);
+    // Where a frame read puts what it learns besides the pixels; any member may be null.
+    struct FrameOutputs {
+        int *frameNumber;
+        int *tagA;
+        int *tagB;
+        int *tagC;
+        int *tagD;
+        FrameLayout *layout;
+    };
+    // The frame reads' common body; *copiedIndex (when given) receives the entry it read.
+    int CopyFrameEntry(uint8_t *buffer, uint32_t capacity, const FrameOutputs &outputs,
+                       bool first, int orientationFlag, int *copiedIndex);
 
+    // Guards everything below that is not atomic, and the lifetime of the controller and
+    // the sensor (see the class comment). Recursive: operations call each other.
+    mutable platform::CriticalSection deviceLock;
     std::unique_ptr<controller::CKorCy3Cam> controller;
     std::array<uint8_t, 64> infoBlock{};  // bytes 24..25: firmware version word
     // Destination of each frame's data transfer; transferBufferSize bytes.
     std::unique_ptr<uint8_t[]> transferBuffer;
     uint32_t transferBufferSize = 0;
     std::atomic<int> transferMode{0};  // read by the acquisition thread
-    int productCode = -1;
-    int bitMode = 0;                   // 0: 8-bit frame data, 1: 16-bit
+    std::atomic<int> productCode{-1};
+    std::atomic<int> bitMode{0};       // 0: 8-bit frame data, 1: 16-bit
     std::atomic<int> triggerMode{-1};  // read by the acquisition thread
     // frameBuffers, frame numbers, tags, bufferCount, writeIndex, readMark.
     FrameRing ring;
-    int frameBytes = 0;  // width x height x bytes per pixel
+    // The shape of the frames the transfer buffer receives, set by ApplyGeometry; frameBytes
+    // is its byte count.
+    FrameLayout frameLayout;
+    std::atomic<int> frameBytes{0};
+    // The sensor's orientation value (SensorParams orientation), kept here so that frame
+    // reads never touch the sensor object.
+    std::atomic<int> sensorOrientation{0};
     // Written by the acquisition thread.
     std::atomic<int> transferFailed{0};
     std::atomic<float> frameRate{0.0f};
@@ -284,15 +346,18 @@ class CKorvixU3T2Base {
     // clears a signal nobody took.
     platform::Event frameEvent{platform::Event::ResetMode::Auto, false, "frame"};
     std::atomic<bool> frameEventOpen{false};
-    int geometryDirty = 1;
+    std::atomic<int> geometryDirty{1};
     std::unique_ptr<sensors::CSensorBase> sensor;
-    int openDeviceNumber = 0;
-    std::atomic<uint32_t> dataTimeout{5000};
+    std::atomic<int> openDeviceNumber{-1};
+    static constexpr uint32_t kInitialDataTimeoutMs = 5000;
+    std::atomic<uint32_t> dataTimeout{kInitialDataTimeoutMs};
     std::atomic<int> countedFrames{0};
     std::atomic<int> running{0};
-    // Signalled by the acquisition thread when it ends. One per device core, so cameras in
-    // one process (or in two) never take each other's signal.
-    platform::Event threadEndEvent{platform::Event::ResetMode::Auto, false, "thread end"};
+    // Set while nobody uses the data path; reset when the thread starts or CaptureOne claims
+    // the path, set again by ReleaseDataPath. Manual-reset, so that any number of waits
+    // (StartTransfer's short one, StopTransfer's) see the end without taking it from each
+    // other. One per device core, so cameras in one process never take each other's signal.
+    platform::Event threadEndEvent{platform::Event::ResetMode::Manual, true, "thread end"};
     FrameRateMeter frameRateMeter;  // acquisition thread only
     // Declared last so that it is joined before anything it uses is destroyed.
     platform::WorkerThread threadHandle;

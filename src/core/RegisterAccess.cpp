@@ -18,10 +18,12 @@ constexpr uint16_t kSromIdAddress = 0x1080;
 }  // namespace
 
 int CKorvixU3T2Base::WriteSensorRegister(unsigned address, unsigned value) {
+    DeviceLock lock(deviceLock);
     return sensor ? sensor->WriteRegister(address, value) : 0;
 }
 
 int CKorvixU3T2Base::ReadSensorRegister(unsigned address, int *ok) {
+    DeviceLock lock(deviceLock);
     int value = 0;
     if (!sensor || !sensor->ReadRegister(address, &value)) return 0;
     if (ok) *ok = 1;
@@ -29,11 +31,13 @@ int CKorvixU3T2Base::ReadSensorRegister(unsigned address, int *ok) {
 }
 
 int CKorvixU3T2Base::WriteFpgaRegister(unsigned reg, unsigned value) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     return controller->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
 }
 
 int CKorvixU3T2Base::ReadFpgaRegister(unsigned reg, int *ok) {
+    DeviceLock lock(deviceLock);
     uint8_t value = 0;
     if (!controller || !controller->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) {
         if (ok) *ok = 0;
@@ -44,6 +48,7 @@ int CKorvixU3T2Base::ReadFpgaRegister(unsigned reg, int *ok) {
 }
 
 int CKorvixU3T2Base::WriteI2cWord(unsigned device, unsigned reg, unsigned value) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     WaitSensorBusFree(kBusWaitMs);
     const uint8_t bytes[4] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
@@ -52,6 +57,7 @@ int CKorvixU3T2Base::WriteI2cWord(unsigned device, unsigned reg, unsigned value)
 }
 
 int CKorvixU3T2Base::ReadI2cWord(unsigned device, unsigned reg, unsigned *value) {
+    DeviceLock lock(deviceLock);
     if (!controller || !value) return 0;
     WaitSensorBusFree(kBusWaitMs);
     const uint8_t address[2] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg)};
@@ -69,6 +75,7 @@ int CKorvixU3T2Base::ReadI2cWord(unsigned device, unsigned reg, unsigned *value)
 }
 
 int CKorvixU3T2Base::WaitSensorBusFree(uint32_t ms) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     uint32_t start = platform::TimeGetTime();
     while (platform::TimeGetTime() - start < ms) {
@@ -82,20 +89,24 @@ int CKorvixU3T2Base::WaitSensorBusFree(uint32_t ms) {
 }
 
 int CKorvixU3T2Base::WriteSromByte(unsigned address, unsigned value) {
+    DeviceLock lock(deviceLock);
     if (!controller) return 0;
     return controller->WriteSromByte(static_cast<uint16_t>(address), static_cast<uint8_t>(value));
 }
 
 int CKorvixU3T2Base::ReadSromByte(unsigned address, uint8_t *value) {
+    DeviceLock lock(deviceLock);
     if (!controller || !value) return 0;
     return controller->ReadSromByte(static_cast<uint16_t>(address), value);
 }
 
 int CKorvixU3T2Base::WriteSromId(unsigned value) {
+    DeviceLock lock(deviceLock);
     return WriteSromByte(kSromIdAddress, value);
 }
 
 int CKorvixU3T2Base::ReadSromId(uint8_t *value) {
+    DeviceLock lock(deviceLock);
     return ReadSromByte(kSromIdAddress, value);
 }
 

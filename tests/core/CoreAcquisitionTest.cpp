@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -41,7 +42,9 @@ TEST_F(CoreAcquisition, ContinuousTransferDeliversConsecutiveFrames) {
     for (int i = 0; i < 8; ++i) {
         ASSERT_EQ(WaitNewFrame(*core), 3) << "frame " << i;
         int number = -1;
-        core->GetFrameEx(frame.data(), &number, nullptr, nullptr, nullptr, nullptr, 1);
+        ASSERT_EQ(core->GetFrameEx(frame.data(), static_cast<uint32_t>(frame.size()), &number,
+                                   nullptr, nullptr, nullptr, nullptr, 1, nullptr),
+                  1);
         numbers.push_back(number);
     }
     EXPECT_EQ(core->StopTransfer(0), 1);
@@ -59,7 +62,9 @@ TEST_F(CoreAcquisition, FrameRateMeterCountsOnlyDeliveredFrames) {
     ASSERT_EQ(core->StartTransfer(0), 1);
     std::vector<uint8_t> frame(core->FrameBytes());
     for (int i = 0; i < 400 && core->FrameRate() == 0.0f; ++i) {
-        if (WaitNewFrame(*core) == 3) core->GetFrame(frame.data(), 1);
+        if (WaitNewFrame(*core) == 3) {
+            core->GetFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr);
+        }
     }
     float rate = core->FrameRate();
     core->StopTransfer(0);
@@ -77,7 +82,7 @@ TEST_F(CoreAcquisition, FrameAlreadyTakenIsNotNew) {
     ASSERT_TRUE(WaitForThreadEnd(*core));
     ASSERT_TRUE(core->Ring().HasNewFrame());
     std::vector<uint8_t> frame(core->FrameBytes());
-    EXPECT_EQ(core->GetFrame(frame.data(), 1), 0);
+    EXPECT_EQ(core->GetFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr), 1);
     // The frame event is still signalled, but the frame was taken.
     EXPECT_EQ(core->WaitFrame(100), 2);
     EXPECT_EQ(core->WaitFrame(50), 2);
@@ -129,8 +134,8 @@ TEST_F(CoreAcquisition, HalfTurnForOrientationFourAndRawCopyForOrientationOne) {
         ASSERT_TRUE(WaitForThreadEnd(*core));
     }
     std::vector<uint8_t> turnedFrame(turned->FrameBytes()), rawFrame(raw->FrameBytes());
-    turned->GetFrame(turnedFrame.data(), 1);
-    raw->GetFrame(rawFrame.data(), 1);
+    turned->GetFrame(turnedFrame.data(), static_cast<uint32_t>(turnedFrame.size()), 1, nullptr);
+    raw->GetFrame(rawFrame.data(), static_cast<uint32_t>(rawFrame.size()), 1, nullptr);
     ASSERT_EQ(turnedFrame.size(), width * height * 2);
     const uint16_t *turnedPixels = reinterpret_cast<const uint16_t *>(turnedFrame.data());
     const uint16_t *rawPixels = reinterpret_cast<const uint16_t *>(rawFrame.data());
@@ -143,7 +148,7 @@ TEST_F(CoreAcquisition, HalfTurnForOrientationFourAndRawCopyForOrientationOne) {
     // comes first, and rows follow in scene order.
     std::vector<uint8_t> again(raw->FrameBytes());
     raw->CopyFrame(again.data(), static_cast<uint32_t>(again.size()), nullptr, nullptr, nullptr,
-                   nullptr, nullptr, 0, 1);
+                   nullptr, nullptr, 0, 1, nullptr);
     EXPECT_EQ(again, rawFrame);
     EXPECT_NE(rawPixels[0], rawPixels[width]);
 }
@@ -155,20 +160,23 @@ TEST_F(CoreAcquisition, CopyOfFirstEntryWithoutBufferFillsNumberAndTags) {
     ASSERT_TRUE(WaitForThreadEnd(*core));
     int number = -7, tagA = -7, tagB = -7, tagC = -7, tagD = -7;
     EXPECT_EQ(core->CopyFrame(nullptr, static_cast<uint32_t>(core->FrameBytes()), &number, &tagA,
-                              &tagB, &tagC, &tagD, 1, 1),
+                              &tagB, &tagC, &tagD, 1, 1, nullptr),
               1);
     EXPECT_EQ(number, core->LastFrameCounter());
     EXPECT_EQ(tagB, number);  // tag B is the header's frame counter
     EXPECT_NE(tagA, 0xFFFF);
     EXPECT_NE(tagC, -7);
     EXPECT_NE(tagD, -7);
-    // A buffer shorter than a frame is refused and nothing is filled.
-    std::vector<uint8_t> small(16);
+    // A buffer shorter than the frame is refused: nothing is copied, the outputs still say
+    // which frame it was.
+    std::vector<uint8_t> small(16, 0xAB);
     number = -7;
-    EXPECT_EQ(core->CopyFrame(small.data(), 16, &number, nullptr, nullptr, nullptr, nullptr, 1, 1),
+    EXPECT_EQ(core->CopyFrame(small.data(), 16, &number, nullptr, nullptr, nullptr, nullptr, 1, 1,
+                              nullptr),
               0);
-    EXPECT_EQ(number, -7);
-    EXPECT_EQ(core->CopyFirstFrame(nullptr, 1), -2);
+    EXPECT_EQ(number, core->LastFrameCounter());
+    EXPECT_EQ(std::count(small.begin(), small.end(), 0xAB), 16);
+    EXPECT_EQ(core->CopyFirstFrame(nullptr, 0, 1, nullptr), -2);
 }
 
 TEST_F(CoreAcquisition, StopWithAbortEndsAPendingDataRead) {
@@ -197,12 +205,12 @@ TEST_F(CoreAcquisition, SingleCaptureWithoutThreadFillsEntryZero) {
     EXPECT_EQ(core->TransferFailed(), 0);
     EXPECT_EQ(core->GeometryDirty(), 0);
     int number = -1;
-    core->CopyFrame(nullptr, static_cast<uint32_t>(core->FrameBytes()), &number, nullptr, nullptr,
-                    nullptr, nullptr, 1, 1);
+    core->CopyFrame(nullptr, 0, &number, nullptr, nullptr, nullptr, nullptr, 1, 1, nullptr);
     EXPECT_GE(number, 0);
     EXPECT_LE(number, 255);
     std::vector<uint8_t> frame(core->FrameBytes());
-    EXPECT_EQ(core->CopyFirstFrame(frame.data(), 1), 0);
+    EXPECT_EQ(core->CopyFirstFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr),
+              1);
     EXPECT_NE(std::count(frame.begin(), frame.end(), 0), static_cast<long>(frame.size()));
 
     sim::Simulator::Instance().Unplug(0);
@@ -218,8 +226,7 @@ TEST_F(CoreAcquisition, HeaderOnlyModeStoresTheCounterWithoutAFrame) {
     EXPECT_GT(core->LastFrameCounter(), 0);
     EXPECT_EQ(core->Ring().WriteIndex(), 0);
     int tagB = -1;
-    core->CopyFrame(nullptr, static_cast<uint32_t>(core->FrameBytes()), nullptr, nullptr, &tagB,
-                    nullptr, nullptr, 1, 1);
+    core->CopyFrame(nullptr, 0, nullptr, nullptr, &tagB, nullptr, nullptr, 1, 1, nullptr);
     EXPECT_EQ(tagB, core->LastFrameCounter());
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "CoreSimFixture.h"
@@ -36,6 +37,21 @@ TEST_F(CoreSettings, ExposureInSecondsChangesTheLimitOnlyAboveTwoSeconds) {
     EXPECT_EQ(core->DataTimeout(), 7777u);
     core->SetExposureTimeEx(2.5);
     EXPECT_EQ(core->DataTimeout(), 3500u);
+}
+
+TEST_F(CoreSettings, ExposureInSecondsBeyondAnyDataLimitIsRefusedUnchanged) {
+    UseCameras("imx990");
+    auto core = OpenCore(0x3260);
+    core->SetDataTimeout(7777);
+    double before = 0.0;
+    core->GetExposureTimeEx(&before);
+    for (double seconds : {std::nan(""), HUGE_VAL, 1e300, 5e6}) {
+        EXPECT_EQ(core->SetExposureTimeEx(seconds), 0) << seconds;
+        EXPECT_EQ(core->DataTimeout(), 7777u) << seconds;
+    }
+    double after = 0.0;
+    core->GetExposureTimeEx(&after);
+    EXPECT_EQ(after, before);
 }
 
 TEST_F(CoreSettings, UnchangedCaptureWindowLeavesTheGeometryClean) {

@@ -6,6 +6,7 @@
 
 #include "CoreSimFixture.h"
 #include "controller/KorCy3Cam.h"
+#include "sim/SimRegisterMap.h"
 #include "sim/SimulatedDriverPort.h"
 
 namespace korvix::core::test {
@@ -75,11 +76,30 @@ TEST_F(CoreTransferRetry, ASuccessfulFrameStartsTheFailureCountAfresh) {
     controller->failuresLeft = 4;
     // Four more failures after a good frame do not end the thread either.
     std::vector<uint8_t> frame(core->FrameBytes());
-    core->GetFrame(frame.data(), 1);
+    core->GetFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr);
     EXPECT_EQ(WaitNewFrame(*core), 3);
     EXPECT_TRUE(core->TransferRunning());
     EXPECT_EQ(core->TransferFailed(), 0);
     core->StopTransfer(1);
+}
+
+// Headers that never come keep the thread in the controller's header attempts (400 ms each,
+// re-armed after a restart pulse). A stop with abort ends that phase: no attempt starts over
+// once the pipe was aborted.
+TEST_F(CoreTransferRetry, StopWithAbortEndsTheHeaderPhaseWithoutNewAttempts) {
+    UseCameras("imx990");
+    auto core = OpenCore(0x3260);
+    Camera().InjectLostHeaders(1000);
+    const size_t armsAtStart = RequestCount(Camera(), sim::request::kArmStream);
+    ASSERT_EQ(core->StartTransfer(0), 1);
+    while (RequestCount(Camera(), sim::request::kArmStream) == armsAtStart) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const size_t armsBeforeStop = RequestCount(Camera(), sim::request::kArmStream);
+    EXPECT_EQ(core->StopTransfer(1), 1);
+    EXPECT_FALSE(core->TransferRunning());
+    // At most the attempt that began during the stop's settling pause.
+    EXPECT_LE(RequestCount(Camera(), sim::request::kArmStream) - armsBeforeStop, 1u);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST_F(CoreTwoCameras, StreamAtOnceWithoutInterfering) {
         std::vector<uint8_t> frame(core.FrameBytes());
         while (static_cast<int>(levels.size()) < frames) {
             if (WaitNewFrame(core) != 3) return;
-            core.GetFrame(frame.data(), 1);
+            core.GetFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1, nullptr);
             // Every 101st sample is enough to tell the two scenes apart.
             uint8_t level = frame[0];
             for (size_t i = 0; i < frame.size(); i += 101) {
