@@ -60,6 +60,8 @@ namespace korvix::core {
 //   - The state getters below (FrameRate ... TransferRunning) read atomics: any thread.
 //     Controller() and Sensor() hand out borrowed pointers for tests; using them while
 //     another thread may Open or Close is not safe.
+// Each group below says what its operations hold and how long they may block; "[device
+// lock]" marks an operation that holds the device lock for its whole length.
 class CKorvixU3T2Base {
   public:
     CKorvixU3T2Base();
@@ -68,6 +70,10 @@ class CKorvixU3T2Base {
     CKorvixU3T2Base &operator=(const CKorvixU3T2Base &) = delete;
 
     // ---- Device, controller and open (KorvixU3T2Base.cpp, DeviceOpen.cpp) ----
+    // [device lock], any thread. CreateController, AdoptController and Close stop a running
+    // transfer first; Open stops it before it replaces the sensor and blocks for the FPGA
+    // ready wait (up to 400 x 500 ms). GetProductCode, GetOpenDeviceNumber and
+    // GetMaxDevices take no lock.
     // Closes, then creates the controller with the interface GUID (the camera driver's GUID
     // when null). The window is not used here. Returns 1.
     virtual int CreateController(void *notifyWindow, const platform::usb::Guid *interfaceGuid);
@@ -106,27 +112,48 @@ class CKorvixU3T2Base {
 
     // ---- Acquisition (AcquisitionEngine.cpp, FrameReadout.cpp) ----
     // Transfer modes: 0 continuous, 1 single frame, 2 single triggered frame, 3 header only.
+    // StartTransfer: [device lock]; 1 when the thread was started, 0 without controller or
+    // when no thread can be made. Stops a data path user still at work (after up to 5 ms for
+    // it to end by itself) and applies a pending geometry; a geometry that cannot be had
+    // does not stop the start: the thread reports it (WaitFrame answers 1).
     virtual int StartTransfer(int mode);
+    // [device lock]; returns 1. Ends the data path (the thread, or a CaptureOne running on
+    // another thread): clears the run flag and, with abort, pauses 100 ms and aborts the
+    // pending bulk read, so the thread ends within one control timeout; then waits for the
+    // end, joins the thread and stops the camera's stream. Safe from several threads at
+    // once; never call it from the acquisition thread.
     virtual int StopTransfer(int abort);
+    // [device lock]; 0 without controller, else 1. A mode change stops the transfer first.
     virtual int SetTransferMode(int mode);
+    // [device lock]; 0 without controller: the pipe reset and stream stop after a stop.
     virtual int FinishTransfer();
-    // Body of the acquisition thread.
+    // Body of the acquisition thread; takes no device lock.
     virtual int TransferLoop();
+    // [device lock], and the ring storage lock exclusively while the buffers are replaced
+    // (so it waits for a frame read in progress). Stops a running transfer first.
     // Rebuilds the transfer buffer and the ring for the sensor's window and bit mode and
     // programs the FPGA geometry and read-out offsets. 0 without sensor, for a window whose
     // size does not fit in 32 bits, or when memory runs out (the buffers are then absent,
     // and a transfer reports the failure rather than run without them).
     virtual int ApplyGeometry();
     // One frame into ring entry 0 without the thread: 2 when it cannot start (no controller,
-    // no buffers), else 0 (the outcome is in TransferFailed()).
+    // no buffers), else 0 (the outcome is in TransferFailed()). Stops a running transfer
+    // first and claims the data path under the device lock, then reads the frame without
+    // it (up to 11 attempts within 10 s on the calling thread); StopTransfer ends it early.
     virtual int CaptureOne();
+    // No lock; any thread. Returns 1. The next frame's data phase uses it.
     virtual int SetDataTimeout(uint32_t ms);
-    // 1 when the acquisition failed, 2 when no new frame came within ms, 3 when a new frame
-    // is in the ring. A 2 may also answer a frame event whose frame an earlier copy already
-    // took (the copy takes the newest frame): callers that want the next frame wait again.
+    // No lock; any thread; blocks up to ms. 1 when the acquisition failed, 2 when no new
+    // frame came within ms, 3 when a new frame is in the ring. A 2 may also answer a frame
+    // event whose frame an earlier copy already took (the copy takes the newest frame):
+    // callers that want the next frame wait again. StopTransfer releases a waiter (2).
     virtual int WaitFrame(uint32_t ms);
 
-    // Frame reads. Each copies one ring entry out, oriented for the caller, with the
+    // Frame reads: no device lock, any thread, any number at once; each holds the ring
+    // storage lock shared for its copy and never waits for the acquisition thread (which
+    // drops a frame rather than overwrite an entry being copied).
+    //
+    // Each copies one ring entry out, oriented for the caller, with the
     // geometry the frame was captured with (never the window set since: a window or bit
     // mode change takes effect with the next transfer). The copy is width x height x
     // bytesPerSample bytes of *layout, rows without gaps.
@@ -153,6 +180,12 @@ class CKorvixU3T2Base {
                                FrameLayout *layout);
 
     // ---- Settings with logic of their own (CameraSettings.cpp) ----
+    // [device lock], any thread, also while frames stream. SetBitMode rebuilds the buffers
+    // (ApplyGeometry: stops a running transfer first). SetCaptureWindow changes the sensor
+    // window at once and the buffers at the next start; frames already in the ring keep
+    // their geometry. SetTriggerMode stops the transfer; for mode 1 on an IMX990/991 with a
+    // new FPGA it starts a triggered transfer and waits up to 60 s for its frame with the
+    // device lock released.
     virtual int SetBitMode(int mode);
     virtual int SetClockMode(int mode);
     virtual int GetClockMode(int *mode);
@@ -171,6 +204,8 @@ class CKorvixU3T2Base {
     virtual int GetCorrectionValueMax();
 
     // ---- Sensor forwards (SensorForwards.cpp) ----
+    // [device lock], any thread, also while frames stream; the sensor's register sequences
+    // block the caller up to about half a second (exposure, window, trigger, gain mode).
     virtual int SetMirrorH(int on);
     virtual int SetMirrorV(int on);
     virtual int GetMirrorH();  // C
@@ -241,6 +276,9 @@ class CKorvixU3T2Base {
     virtual int SetFpgaControlBit();
 
     // ---- Register and identity access (RegisterAccess.cpp) ----
+    // [device lock], any thread, also while frames stream. The I2C word accesses first wait
+    // up to 3 s for the sensor bus; WaitSensorBusFree blocks up to ms; SROM writes take a
+    // 14 ms write cycle each.
     virtual int WriteSensorRegister(unsigned address, unsigned value);
     // The register value, with *ok = 1; on failure 0 and *ok left as it was.
     virtual int ReadSensorRegister(unsigned address, int *ok);

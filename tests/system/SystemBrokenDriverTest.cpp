@@ -114,7 +114,10 @@ class SystemBrokenSensorDriver : public ::testing::Test {
         const size_t sampleBytes = bitMode == 1 ? 2 : 1;
         EXPECT_EQ(core.FrameBytes(), static_cast<int>(kWidth * kHeight * sampleBytes));
         std::vector<uint8_t> frame(static_cast<size_t>(core.FrameBytes()));
-        if (core.CopyFirstFrame(frame.data(), 0) != 0) return {};
+        if (core.CopyFirstFrame(frame.data(), static_cast<uint32_t>(frame.size()), 0, nullptr) !=
+            1) {
+            return {};
+        }
         return frame;
     }
 
