@@ -45,10 +45,17 @@ int CKorvix::WaitForFrame(uint32_t ms, bool endWhenStopped) {
 bool CKorvix::ReceiveFrame(int colorIndex) {
     imaging::FrameImage *raw = images_.RawImageOf(colorIndex);
     if (raw == nullptr || raw->IsEmpty()) return false;
-    // A frame of another geometry (the window changed since) is no frame of this image.
+    // A frame of another geometry (the window changed since) is no frame of this image; the
+    // read never copies more than the packed image holds.
     const int64_t packedBytes = int64_t{raw->Width()} * raw->Height() * raw->BytesPerPixel();
-    if (core_->FrameBytes() != packedBytes) return false;
-    core_->GetFrame(raw->Bits(), kUprightOrientation);
+    if (packedBytes <= 0 || packedBytes > UINT32_MAX) return false;
+    core::FrameLayout layout;
+    if (core_->GetFrame(raw->Bits(), static_cast<uint32_t>(packedBytes), kUprightOrientation,
+                        &layout) != 1 ||
+        layout.width != raw->Width() || layout.height != raw->Height() ||
+        layout.bytesPerSample != raw->BytesPerPixel()) {
+        return false;
+    }
     SpreadRowsToPitch(*raw);
     return true;
 }
