@@ -156,11 +156,6 @@ public:
     uint32_t FrameTimeout() const { return frameTimeout_.load(); }
     // The configuration pairs last loaded (a copy, taken under frameLock).
     std::vector<persistence::ConfigPair> ConfigPairs();
-    // Switches of the mask correction and the defect correction (settings 103 and 102).
-    int MaskFilter() const { return maskFilter_.load(); }
-    void SetMaskFilter(int on) { maskFilter_.store(on); }
-    int DotFilter() const { return dotFilter_.load(); }
-    void SetDotFilter(int on) { dotFilter_.store(on); }
 
 private:
     // Where the callback modes deliver frames; guarded by frameLock.
