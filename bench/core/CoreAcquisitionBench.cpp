@@ -27,9 +27,9 @@ double ProcessCpuSeconds() {
 
 std::unique_ptr<CKorvixUSB3T2SimpleSdk> OpenSimulatedCamera() {
     // A uniform scene keeps the simulator's rendering cost small beside the engine's.
-    const char *spec = "imx990:scene=uniform:2000";
-    ::setenv("KORVIX_SIMULATE", spec, 1);
-    korvix::sim::Simulator::Instance().Configure(spec);
+    const char *cameraList = "imx990:scene=uniform:2000";
+    ::setenv("KORVIX_SIMULATE", cameraList, 1);
+    korvix::sim::Simulator::Instance().Configure(cameraList);
     auto core = std::make_unique<CKorvixUSB3T2SimpleSdk>();
     core->SetProductCode(0x3260);
     core->CreateController(nullptr, nullptr);

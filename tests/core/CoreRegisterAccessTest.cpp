@@ -16,8 +16,8 @@ using sim::LogTarget;
 class CoreRegisterAccess : public CoreSimTest {
   protected:
     // A core on the first simulated camera whose controller's requests are recorded.
-    std::unique_ptr<CKorvixUSB3T2SimpleSdk> OpenRecordedCore(const std::string &spec, int product) {
-        auto core = MakeRecordedCore(this, spec, product, recorder);
+    std::unique_ptr<CKorvixUSB3T2SimpleSdk> OpenRecordedCore(const std::string &cameraList, int product) {
+        auto core = MakeRecordedCore(this, cameraList, product, recorder);
         EXPECT_NE(core->Open(0), 0);
         return core;
     }

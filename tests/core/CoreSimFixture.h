@@ -21,10 +21,10 @@ class CoreSimTest : public ::testing::Test {
   protected:
     void TearDown() override { sim::Simulator::Instance().Reset(); }
 
-    void UseCameras(const std::string &spec) {
-        ::setenv("KORVIX_SIMULATE", spec.c_str(), 1);
+    void UseCameras(const std::string &cameraList) {
+        ::setenv("KORVIX_SIMULATE", cameraList.c_str(), 1);
         std::string error;
-        ASSERT_TRUE(sim::Simulator::Instance().Configure(spec, &error)) << error;
+        ASSERT_TRUE(sim::Simulator::Instance().Configure(cameraList, &error)) << error;
     }
 
     // A core for the product code with its controller, not opened.
@@ -46,11 +46,11 @@ class CoreSimTest : public ::testing::Test {
     // A core for the product code whose controller talks through a RecordingDriverPort on
     // the simulator; *recorder is set to the port (owned by the core's controller).
     static std::unique_ptr<CKorvixUSB3T2SimpleSdk> MakeRecordedCore(
-        CoreSimTest *test, const std::string &spec, int productCode,
+        CoreSimTest *test, const std::string &cameraList, int productCode,
         RecordingDriverPort *&recorder) {
-        test->UseCameras(spec);
+        test->UseCameras(cameraList);
         auto port =
-            std::make_unique<RecordingDriverPort>(sim::CreateSimulatedDriverPort(spec.c_str()));
+            std::make_unique<RecordingDriverPort>(sim::CreateSimulatedDriverPort(cameraList.c_str()));
         recorder = port.get();
         auto core = std::make_unique<CKorvixUSB3T2SimpleSdk>();
         core->SetProductCode(productCode);

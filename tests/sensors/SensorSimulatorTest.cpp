@@ -27,9 +27,9 @@ using Writes = std::vector<std::pair<unsigned, unsigned>>;
 
 class SensorsWithSimulator : public ::testing::Test {
   protected:
-    void Open(const char *spec) {
+    void Open(const char *cameraList) {
         std::string error;
-        ASSERT_TRUE(Simulator::Instance().Configure(spec, &error)) << error;
+        ASSERT_TRUE(Simulator::Instance().Configure(cameraList, &error)) << error;
         camera = Simulator::Instance().Camera(0);
         controller =
             std::make_unique<controller::CKorCy3Cam>(sim::CreateSimulatedDriverPort(""), nullptr);
