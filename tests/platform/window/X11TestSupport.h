@@ -45,9 +45,10 @@ class ScopedDisplay {
     std::optional<std::string> previous_;
 };
 
-// The display tests draw on: DISPLAY when it can be opened; otherwise a private Xvfb
-// started for the test process (1920 x 1200, 24 bits), with DISPLAY pointing at it.
-// Null when neither is possible; tests then skip.
+// The display tests draw on: a private Xvfb started for the test process (1920 x 1200,
+// 24 bits), with DISPLAY pointing at it, so no other test process's window can cover
+// the windows read back; without Xvfb, DISPLAY. Null when neither can be opened; tests
+// then skip.
 Display *OpenTestDisplay();
 
 // The test's own connection; closed with the object.
