@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,19 +22,49 @@ void Drain(int fd, std::string &into, bool &open) {
     }
 }
 
+std::vector<char *> Argv(std::string &program, std::vector<std::string> &arguments) {
+    std::vector<char *> argv{program.data()};
+    for (std::string &argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+int ExitCodeOf(pid_t pid) {
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) return WEXITSTATUS(status);
+    return -1;
+}
+
 }  // namespace
+
+KorvixResult RunKorvixInTerminal(const std::vector<std::string> &arguments) {
+    KorvixResult result;
+    std::string program = KORVIX_TOOL;
+    std::vector<std::string> copies = arguments;
+    std::vector<char *> argv = Argv(program, copies);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0) return result;
+    bool open = true;
+    // Reading the terminal's far side ends with EIO once the tool has exited.
+    while (open) Drain(terminal, result.out, open);
+    close(terminal);
+    result.exitCode = ExitCodeOf(pid);
+    return result;
+}
 
 KorvixResult RunKorvix(const std::vector<std::string> &arguments) {
     KorvixResult result;
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
-    std::vector<char *> argv;
     std::string program = KORVIX_TOOL;
-    argv.push_back(program.data());
     std::vector<std::string> copies = arguments;
-    for (std::string &argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::vector<char *> argv = Argv(program, copies);
 
     const pid_t pid = fork();
     if (pid == 0) {
@@ -56,10 +87,7 @@ KorvixResult RunKorvix(const std::vector<std::string> &arguments) {
     }
     close(outPipe[0]);
     close(errPipe[0]);
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    }
+    result.exitCode = ExitCodeOf(pid);
     return result;
 }
 

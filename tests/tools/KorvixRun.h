@@ -16,4 +16,8 @@ struct KorvixResult {
 // environment, with the standard input closed; waits for it to end.
 KorvixResult RunKorvix(const std::vector<std::string> &arguments);
 
+// Runs it with its standard output and error on a pseudo-terminal, as in an interactive
+// shell; `out` holds what the terminal received (both streams).
+KorvixResult RunKorvixInTerminal(const std::vector<std::string> &arguments);
+
 }  // namespace korvix::test

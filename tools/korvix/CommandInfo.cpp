@@ -11,6 +11,28 @@ namespace korvix::tool {
 
 namespace {
 
+// What a camera may not offer (a temperature sensor, say) is left out, not an error.
+nlohmann::json ReadState(const Session &session) {
+    const int handle = session.Handle();
+    nlohmann::json state;
+    int okLow = 1;
+    int okHigh = 1;
+    const int low = Korvix_Fpga_ReadRegister(handle, 0x10, &okLow);
+    const int high = Korvix_Fpga_ReadRegister(handle, 0x11, &okHigh);
+    if (okLow && okHigh) state["fpgaVersion"] = Hex(static_cast<unsigned>((high & 0xFF) << 8 | (low & 0xFF)), 4);
+    int ok = 0;
+    const double temperature = Korvix_GetTemperatureEx(handle, &ok);
+    if (ok) state["temperature"] = temperature;
+    const int exposure = Korvix_GetExposureTime(handle, &ok);
+    if (ok) state["exposureNow"] = exposure;
+    const int gain = Korvix_GetGlobalGain(handle, &ok);
+    if (ok) state["gainNow"] = gain;
+    state["colorBits"] = Korvix_GetColorMode(handle);
+    while (Korvix_GetLastError(handle) != 0) {
+    }
+    return state;
+}
+
 nlohmann::json ReadInfo(const Session &session) {
     const int handle = session.Handle();
     char name[64] = {};
@@ -22,7 +44,8 @@ nlohmann::json ReadInfo(const Session &session) {
     KorvixCameraInfo info{};
     info.size = sizeof info;
     session.Check(Korvix_GetCameraInfo(handle, &info), "reading the camera information");
-    return {
+    nlohmann::json state = ReadState(session);
+    nlohmann::json result = {
         {"device", session.DeviceNumber()},
         {"name", name},
         {"serial", serial},
@@ -34,6 +57,8 @@ nlohmann::json ReadInfo(const Session &session) {
         {"exposure", {{"min", info.minExposure}, {"max", info.maxExposure}}},
         {"exposureSeconds", {{"min", info.minRealExposure}, {"max", info.maxRealExposure}}},
     };
+    result.update(state);
+    return result;
 }
 
 void PrintInfo(std::ostream &out, const nlohmann::json &info) {
@@ -51,6 +76,17 @@ void PrintInfo(std::ostream &out, const nlohmann::json &info) {
         << "colour gain     " << range(info["colorGain"]) << '\n'
         << "exposure        " << range(info["exposure"]) << " (device units)\n"
         << "exposure        " << range(info["exposureSeconds"]) << " s\n";
+    auto line = [&](const char *label, const char *key, const char *unit) {
+        if (info.contains(key)) {
+            const nlohmann::json &value = info[key];
+            out << label << (value.is_string() ? value.get<std::string>() : value.dump()) << unit << '\n';
+        }
+    };
+    line("exposure now    ", "exposureNow", " (device units)");
+    line("gain now        ", "gainNow", "");
+    line("colour mode     ", "colorBits", " bits per pixel");
+    line("FPGA version    ", "fpgaVersion", "");
+    line("temperature     ", "temperature", " degrees C");
 }
 
 void RunInfo(const GlobalOptions &options) {

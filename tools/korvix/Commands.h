@@ -16,5 +16,12 @@ inline void RunsAs(CLI::App *command, GlobalOptions &options, std::function<void
 void AddListCommand(CLI::App &app, GlobalOptions &options);
 void AddInfoCommand(CLI::App &app, GlobalOptions &options);
 void AddSromCommand(CLI::App &app, GlobalOptions &options);
+void AddSettingCommands(CLI::App &app, GlobalOptions &options);   // get, set, settings
+void AddRegisterCommands(CLI::App &app, GlobalOptions &options);  // fpga, sensor
+void AddSnapCommand(CLI::App &app, GlobalOptions &options);
+void AddStreamCommand(CLI::App &app, GlobalOptions &options);
+void AddRecordCommand(CLI::App &app, GlobalOptions &options);
+void AddPreviewCommand(CLI::App &app, GlobalOptions &options);
+void AddMaskCommand(CLI::App &app, GlobalOptions &options);
 
 }  // namespace korvix::tool

@@ -65,7 +65,14 @@ int main(int argc, char **argv) {
 
     AddListCommand(app, options);
     AddInfoCommand(app, options);
+    AddSnapCommand(app, options);
+    AddStreamCommand(app, options);
+    AddRecordCommand(app, options);
+    AddPreviewCommand(app, options);
+    AddSettingCommands(app, options);
+    AddRegisterCommands(app, options);
     AddSromCommand(app, options);
+    AddMaskCommand(app, options);
 
     try {
         CheckCommandName(app, argc, argv);
