@@ -3,7 +3,7 @@
 #include <KorvixSdk_Tesslin.h>
 
 #include <climits>
-#include <regex>
+#include <cstdio>
 
 #include "Camera.h"
 #include "Output.h"
@@ -19,13 +19,16 @@ struct Window {
 };
 
 Window ParseWindow(const std::string &text) {
-    static const std::regex shape(R"((\d+)x(\d+)(?:\+(\d+)\+(\d+))?)");
-    std::smatch match;
-    if (!std::regex_match(text, match, shape)) {
+    Window window{0, 0, 0, 0};
+    int used = 0;
+    const int fields = std::sscanf(text.c_str(), "%dx%d%n+%d+%d%n", &window.width, &window.height,
+                                   &used, &window.x, &window.y, &used);
+    const bool whole = static_cast<size_t>(used) == text.size();
+    if (!whole || (fields != 2 && fields != 4) || window.width <= 0 || window.height <= 0 ||
+        window.x < 0 || window.y < 0) {
         throw UsageError("--window takes WIDTHxHEIGHT or WIDTHxHEIGHT+X+Y, not '" + text + "'");
     }
-    auto number = [&](int i) { return match[i].matched ? std::stoi(match[i].str()) : 0; };
-    return {number(1), number(2), number(3), number(4)};
+    return window;
 }
 
 std::pair<Setting, int> ParseAssignment(const std::string &text) {
