@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GtkTestSupport.h"
+#include "X11TestSupport.h"
+#include "dialogs/DialogModule.h"
+
+namespace korvix::test {
+namespace {
+
+using dialogs::DialogHost;
+using dialogs::DialogLogic;
+using dialogs::Notification;
+using dialogs::TemplateId;
+
+// A logic that fills a few controls of the image dialog's templates the way the real
+// logic does (which must raise no event) and records every event the host reports.
+class RecordingLogic : public DialogLogic {
+public:
+    std::vector<std::string> events;
+    std::thread::id eventThread;
+
+    TemplateId FrameTemplate() const override { return TemplateId::ImageFrame; }
+    std::vector<TemplateId> PageTemplates() const override {
+        return {TemplateId::ImageFilterPage, TemplateId::GrayFilterPage};
+    }
+    void OnInit(DialogHost &host) override {
+        DialogLogic::OnInit(host);
+        host.Frame().TabAdd(1001, "Image Filter");
+        host.Frame().TabAdd(1001, "Gray Filter");
+        host.Page(0).SetSliderRange(2001, -255, 255);
+        host.Page(0).SetSliderPosition(2001, 10);
+        host.Page(0).SetSpinRange(2004, -255, 255);
+        host.Page(0).SetText(2002, "10");
+        host.Page(0).SetChecked(1030, true);
+        host.ShowPage(0, true);
+    }
+    void OnCommand(int page, int id, Notification notification) override {
+        Record("command " + std::to_string(page) + " " + std::to_string(id) + " " +
+               std::to_string(static_cast<int>(notification)));
+        if (page == -1 && (id == 1 || id == 2)) Host()->EndDialog(id);
+    }
+    void OnSliderMoved(int page, int id, int position) override {
+        Record("slider " + std::to_string(page) + " " + std::to_string(id) + " " +
+               std::to_string(position));
+    }
+    void OnTabChanged(int index) override {
+        Record("tab " + std::to_string(index));
+        Host()->ShowPage(0, index == 0);
+        Host()->ShowPage(1, index == 1);
+    }
+
+private:
+    void Record(const std::string &event) {
+        events.push_back(event);
+        eventThread = std::this_thread::get_id();
+    }
+};
+
+const std::string kEdit = std::to_string(static_cast<int>(Notification::EditChanged));
+const std::string kClick = std::to_string(static_cast<int>(Notification::Clicked));
+
+TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChangesDoNot) {
+    TestConnection connection;
+    if (connection.display == nullptr) GTEST_SKIP() << "no X server";
+    std::string gtkState;
+    ASSERT_TRUE(WatchDialogs([&](GtkWidget *window) {
+        GtkWidget *slider = FindControl(window, 0, 2001);
+        GtkWidget *edit = FindControl(window, 0, 2002);
+        GtkWidget *spin = FindControl(window, 0, 2004);
+        if (slider == nullptr || edit == nullptr || spin == nullptr) {
+            ClickFrameButton(window, 2);
+            return;
+        }
+        gtk_range_set_value(GTK_RANGE(slider), 42);
+        gtk_entry_set_text(GTK_ENTRY(edit), "7");
+        GList *arrows = gtk_container_get_children(GTK_CONTAINER(spin));
+        gtk_button_clicked(GTK_BUTTON(arrows->data));  // up: 7 -> 8
+        g_list_free(arrows);
+        gtk_button_clicked(GTK_BUTTON(FindControl(window, 0, 1032)));
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(FindControl(window, -1, 1001)), 1);
+        gtkState = std::string(gtk_entry_get_text(GTK_ENTRY(edit))) + " " +
+                   (gtk_widget_get_visible(FindControl(window, 1, 2100)) ? "gray shown" : "gray hidden");
+        ClickFrameButton(window, 1);
+    }));
+
+    RecordingLogic logic;
+    EXPECT_EQ(dialogs::RunDialog(logic, nullptr), 1);
+    const std::vector<std::string> expected = {
+        "slider 0 2001 42",
+        "command 0 2002 " + kEdit,
+        "command 0 2002 " + kEdit,  // the spin's step, reported as the edit's change
+        "command 0 1032 " + kClick,
+        "tab 1",
+        "command -1 1 " + kClick,
+    };
+    EXPECT_EQ(logic.events, expected);
+    EXPECT_EQ(gtkState, "8 gray shown");
+    // Dialogs run on the module's GTK thread, whichever thread asks.
+    EXPECT_NE(logic.eventThread, std::this_thread::get_id());
+
+    // A second dialog later, from another thread, runs on the same GTK thread.
+    const std::thread::id firstThread = logic.eventThread;
+    RecordingLogic second;
+    int secondResult = 0;
+    std::thread([&] { secondResult = dialogs::RunDialog(second, nullptr); }).join();
+    EXPECT_EQ(secondResult, 1);
+    EXPECT_EQ(second.eventThread, firstThread);
+}
+
+TEST(DialogsGtkHost, WithoutADisplayTheHostIsUnavailableAndTheLogicIsNotCalled) {
+    UseBuiltDialogModule();
+    ScopedDisplay noDisplay(std::nullopt);
+    RecordingLogic logic;
+    EXPECT_EQ(dialogs::RunDialog(logic, nullptr), dialogs::kDialogHostUnavailable);
+    EXPECT_TRUE(logic.events.empty());
+}
+
+}  // namespace
+}  // namespace korvix::test
