@@ -36,6 +36,12 @@ class CControllerBase {
                         uint32_t /*timeoutMs*/) {
         return 0;
     }
+    // The same read, but it succeeds only when all `count` bytes came back, so a caller can
+    // tell "read" from "accepted without data" (the sensor drivers' verified writes).
+    virtual int I2cReadExact(uint8_t /*address*/, uint8_t * /*data*/, uint8_t /*count*/,
+                             uint32_t /*timeoutMs*/) {
+        return 0;
+    }
     virtual int WriteRegister32(uint16_t /*address*/, uint32_t /*value*/) { return 0; }
     // The output becomes 0, then the returned word when a full answer came back.
     virtual int ReadRegister16(uint16_t /*address*/, uint32_t * /*value*/) { return 0; }

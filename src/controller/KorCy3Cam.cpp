@@ -244,6 +244,11 @@ int CKorCy3Cam::I2cRead(uint8_t address, uint8_t *data, uint8_t count, uint32_t 
     return I2cReadInto(address, data, count, &complete);
 }
 
+int CKorCy3Cam::I2cReadExact(uint8_t address, uint8_t *data, uint8_t count,
+                             uint32_t /*timeoutMs*/) {
+    return I2cReadComplete(address, data, count);
+}
+
 int CKorCy3Cam::I2cReadInto(uint8_t address, uint8_t *data, uint8_t count, bool *complete) {
     *complete = false;
     if (count > kMaxI2cBytes || (data == nullptr && count > 0)) return kFailed;

@@ -55,6 +55,7 @@ class CKorCy3Cam : public CFx3Api, public CControllerBase {
     int SendCommandCC() override;
     int I2cWrite(uint8_t address, const uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
     int I2cRead(uint8_t address, uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
+    int I2cReadExact(uint8_t address, uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
     int WriteRegister32(uint16_t address, uint32_t value) override;
     int ReadRegister16(uint16_t address, uint32_t *value) override;
     int WriteWordPair(uint16_t first, uint16_t second) override;

@@ -137,8 +137,9 @@ bool CSensorBase::AlreadyFreeRunning(int mode) {
         fpgaMode != fpga::kTriggerModeFreeRunning) {
         return false;
     }
+    // Only the FPGA is known to run free; the stored mode stays as it was, so the next
+    // SetTriggerMode that does reprogram the head counts the change in full.
     restartPending = 0;
-    triggerMode = 0;
     return true;
 }
 

@@ -115,6 +115,16 @@ class CSensorBase {
     }
     virtual int IsAuxModeSupported() { return params.auxSup; }
     virtual int GetAuxMode(int *v) { return CopySupported(v, params.auxMode, params.auxSup); }
+    // No IMX99x head has a settable auxiliary mode (the IMX993 only reports one it was
+    // started with): the request is refused, nothing is written.
+    virtual int SetAuxMode(int) { return 0; }
+
+    // Colour-channel gains and a selectable sampling rate exist only on other heads (the
+    // IMX99x are monochrome with one pixel clock): 0, not supported. The colour-gain limits
+    // are the channel-gain limits above.
+    virtual int SetColorGain(ColorGainChannel, unsigned) { return 0; }
+    virtual int GetColorGain(ColorGainChannel, int *) { return 0; }
+    virtual int SetSamplingRate(int) { return 0; }
 
     // Stepped gain belongs to another head; these answer "absent" through stepSup.
     virtual int IsGainStepSupported() { return params.stepSup; }
@@ -217,7 +227,7 @@ class CSensorBase {
     void WriteFpgaVerified24(const uint8_t (&regs)[3], uint32_t value, bool timed = false);
     // Step 1 of SetTriggerMode shared by the heads: consumes a pending window change, and
     // answers true when mode 0 is asked for while the FPGA already runs free, in which case
-    // nothing needs reprogramming and no restart is pending.
+    // nothing needs reprogramming and no restart is pending (triggerMode is left alone).
     bool AlreadyFreeRunning(int mode);
     // The mirror register 0x0404 from the two mirror flags.
     int WriteMirrorRegister(int horizontal, int vertical);

@@ -146,4 +146,7 @@ KORVIX_SENSOR_PARAMS_SLOT(orientation, 90);
 KORVIX_SENSOR_PARAMS_SLOT(reserved91, 91);
 #undef KORVIX_SENSOR_PARAMS_SLOT
 
+// The four colour-channel gains of a Bayer head (setting ids 14 to 17 of the session).
+enum class ColorGainChannel : int { Red = 0, Green1 = 1, Green2 = 2, Blue = 3 };
+
 }  // namespace korvix::sensors

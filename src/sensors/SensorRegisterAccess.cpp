@@ -34,7 +34,10 @@ int CSensorBase::ReadRegister(unsigned address, int *value) {
     uint8_t data = 0;
     platform::CriticalSectionLock lock(registerLock);
     if (!controller->I2cWrite(busAddress, addressBytes, 2, kI2cTimeoutMs)) return 0;
-    if (!controller->I2cRead(static_cast<uint8_t>(busAddress | 1), &data, 1, kI2cTimeoutMs)) {
+    // Only a byte that actually came back is handed out; otherwise *value keeps what the
+    // caller preset (the read-back preset of a verified write can then never match).
+    if (!controller->I2cReadExact(static_cast<uint8_t>(busAddress | 1), &data, 1,
+                                  kI2cTimeoutMs)) {
         return 0;
     }
     *value = data;

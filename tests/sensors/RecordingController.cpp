@@ -32,8 +32,18 @@ int RecordingController::I2cWrite(uint8_t address, const uint8_t *data, uint8_t 
 int RecordingController::I2cRead(uint8_t address, uint8_t *data, uint8_t count, uint32_t) {
     if (address != kSensorRead || !data || count != 1) return 0;
     ++sensorReads;
+    if (sensorReadsWithoutData) return 1;  // the driver accepted it; no byte came back
     data[0] = stuckSensorReadValue ? *stuckSensorReadValue : Sensor(selectedSensorRegister);
     return 1;
+}
+
+int RecordingController::I2cReadExact(uint8_t address, uint8_t *data, uint8_t count,
+                                      uint32_t timeoutMs) {
+    if (sensorReadsWithoutData) {
+        ++sensorReads;
+        return 0;
+    }
+    return I2cRead(address, data, count, timeoutMs);
 }
 
 int RecordingController::WriteFpgaRegister(uint8_t reg, uint8_t value) {

@@ -26,6 +26,7 @@ class RecordingController : public controller::CControllerBase {
     int ReadFpgaVersion(uint16_t *version) override;
     int I2cWrite(uint8_t address, const uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
     int I2cRead(uint8_t address, uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
+    int I2cReadExact(uint8_t address, uint8_t *data, uint8_t count, uint32_t timeoutMs) override;
     int WriteFpgaRegister(uint8_t reg, uint8_t value) override;
     int ReadFpgaRegister(uint8_t reg, uint8_t *value) override;
 
@@ -44,6 +45,7 @@ class RecordingController : public controller::CControllerBase {
     std::map<unsigned, uint8_t> fpga;
     std::optional<uint16_t> version = 0x0200;     // empty: the version read fails
     std::optional<uint8_t> stuckSensorReadValue;  // every sensor read returns this
+    bool sensorReadsWithoutData = false;          // reads are accepted but bring no byte
     bool failSensorWrites = false;
     int versionReads = 0;
     int sensorReads = 0;

@@ -81,6 +81,20 @@ TEST_F(SensorsBaseTest, Imx990WriteWhoseReadBackDiffersRetries100TimesAndRelease
     EXPECT_EQ(sensor.WriteRegisterArbitrated(0x0714, 0x20), 1);
 }
 
+// A read the controller accepts but that brings no byte back confirms nothing: the
+// verified write of 0 keeps failing (its read-back preset never matches), and an
+// arbitrated read fails with the caller's value untouched.
+TEST_F(SensorsBaseTest, Imx990ReadBackWithoutDataNeverConfirmsAWrite) {
+    CSensorIMX990 sensor(&controller);
+    controller.sensorReadsWithoutData = true;
+    EXPECT_EQ(sensor.WriteRegisterArbitrated(0x0714, 0x00), 0);
+    EXPECT_EQ(controller.sensorReads, 100);
+    EXPECT_EQ(controller.Fpga(fpga::kSensorBusRequest), 0);
+    int value = 0x5555;
+    EXPECT_EQ(sensor.ReadRegister(0x0714, &value), 0);
+    EXPECT_EQ(value, 0x5555);
+}
+
 TEST_F(SensorsBaseTest, RawAccessSkipsTheBusRequestAndReadsZeroExtended) {
     CSensorIMX993 sensor(&controller);
     controller.sensor[0x0710] = 0xFE;
