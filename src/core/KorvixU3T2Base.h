@@ -253,6 +253,16 @@ class CKorvixU3T2Base {
     virtual int GetBlackLevelDefault();  // V
     virtual int IsAuxModeSupported();
     virtual int GetAuxMode(int *mode);
+    // Plain forward; every IMX99x head refuses it (0) and writes nothing.
+    virtual int SetAuxMode(int mode);
+    // Colour-channel gains (the session's setting ids 14 to 17): the setter is a plain
+    // forward, the getter a V getter; their limits are GetChannelGainMin and
+    // GetChannelGainMax. The IMX99x heads have none: 0.
+    virtual int SetColorGain(sensors::ColorGainChannel channel, unsigned gain);
+    virtual int GetColorGain(sensors::ColorGainChannel channel);  // V
+    // Where Korvix_SetSamplingRate hands its value: plain forward; 0 (not supported) on the
+    // IMX99x heads, which have one pixel clock.
+    virtual int SetSamplingRate(int rate);
     virtual int HasGainMode();
     virtual int SetGainMode(int mode);
     virtual int GetGainMode();

@@ -228,6 +228,25 @@ int CKorvixU3T2Base::GetAuxMode(int *mode) {
     return sensor && mode ? sensor->GetAuxMode(mode) : 0;
 }
 
+int CKorvixU3T2Base::SetAuxMode(int mode) {
+    DeviceLock lock(deviceLock);
+    return sensor ? sensor->SetAuxMode(mode) : 0;
+}
+int CKorvixU3T2Base::SetColorGain(sensors::ColorGainChannel channel, unsigned gain) {
+    DeviceLock lock(deviceLock);
+    return sensor ? sensor->SetColorGain(channel, gain) : 0;
+}
+int CKorvixU3T2Base::GetColorGain(sensors::ColorGainChannel channel) {
+    DeviceLock lock(deviceLock);
+    int value = 0;
+    if (sensor) sensor->GetColorGain(channel, &value);
+    return value;
+}
+int CKorvixU3T2Base::SetSamplingRate(int rate) {
+    DeviceLock lock(deviceLock);
+    return sensor ? sensor->SetSamplingRate(rate) : 0;
+}
+
 int CKorvixU3T2Base::HasGainMode() {
     DeviceLock lock(deviceLock);
     return sensor ? sensor->HasGainMode() : 0;

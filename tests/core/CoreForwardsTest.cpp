@@ -65,6 +65,10 @@ TEST(CoreForwardsWithoutSensor, AnswerTheirDefaults) {
     EXPECT_EQ(core.GetBlackLevelDefault(), 0);
     EXPECT_EQ(core.IsAuxModeSupported(), 0);
     EXPECT_EQ(core.GetAuxMode(&out), 0);
+    EXPECT_EQ(core.SetAuxMode(1), 0);
+    EXPECT_EQ(core.SetColorGain(sensors::ColorGainChannel::Red, 10), 0);
+    EXPECT_EQ(core.GetColorGain(sensors::ColorGainChannel::Blue), 0);
+    EXPECT_EQ(core.SetSamplingRate(1), 0);
     EXPECT_EQ(core.HasGainMode(), 0);
     EXPECT_EQ(core.SetGainMode(1), 0);
     EXPECT_EQ(core.GetGainMode(), 0);
@@ -140,6 +144,27 @@ TEST_F(CoreForwards, GettersReportTheSensorsValues) {
     double celsius = -300.0;
     EXPECT_NE(core->GetTemperature(&celsius), 0);
     EXPECT_GT(celsius, -60.0);
+}
+
+// The auxiliary mode, the colour-channel gains and the sampling rate reach the sensor, and
+// every IMX99x head refuses them without a register write.
+TEST_F(CoreForwards, AuxModeColourGainsAndSamplingRateAreRefusedByEveryHead) {
+    UseCameras("imx990,imx991,imx992,imx993");
+    const int products[] = {0x3260, 0x3280, 0x3370, 0x33C0};
+    for (size_t camera = 0; camera < 4; ++camera) {
+        auto core = OpenCore(products[camera]);
+        Camera(camera).ClearLog();
+        EXPECT_EQ(core->SetAuxMode(1), 0) << camera;
+        for (auto channel : {sensors::ColorGainChannel::Red, sensors::ColorGainChannel::Green1,
+                             sensors::ColorGainChannel::Green2, sensors::ColorGainChannel::Blue}) {
+            EXPECT_EQ(core->SetColorGain(channel, 100), 0) << camera;
+            EXPECT_EQ(core->GetColorGain(channel), 0) << camera;
+        }
+        EXPECT_EQ(core->GetChannelGainMax(), 0) << camera;
+        EXPECT_EQ(core->SetSamplingRate(1), 0) << camera;
+        EXPECT_TRUE(LogOf(Camera(camera), sim::LogTarget::Sensor, sim::LogAccess::Write).empty())
+            << camera;
+    }
 }
 
 }  // namespace

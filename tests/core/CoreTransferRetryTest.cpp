@@ -32,6 +32,42 @@ class HeaderFailingController : public controller::CKorCy3Cam {
     std::atomic<int> failuresLeft{0};
 };
 
+// A controller that tracks how many frame reads are in flight at once and whether the data
+// handle is closed while one is.
+class DataPathWatchingController : public controller::CKorCy3Cam {
+  public:
+    using CKorCy3Cam::CKorCy3Cam;
+
+    int ReadFrameHeader(controller::TransferRecord *record) override {
+        Enter();
+        int ok = CKorCy3Cam::ReadFrameHeader(record);
+        --inFlight;
+        return ok;
+    }
+    int ReadFrameData(controller::TransferRecord *record, uint32_t timeoutMs) override {
+        Enter();
+        int ok = CKorCy3Cam::ReadFrameData(record, timeoutMs);
+        --inFlight;
+        return ok;
+    }
+    void CloseDataHandle() override {
+        if (inFlight.load() > 0) ++closedUnderARead;
+        CKorCy3Cam::CloseDataHandle();
+    }
+
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostAtOnce{0};
+    std::atomic<int> closedUnderARead{0};
+
+  private:
+    void Enter() {
+        int now = ++inFlight;
+        int most = mostAtOnce.load();
+        while (now > most && !mostAtOnce.compare_exchange_weak(most, now)) {
+        }
+    }
+};
+
 class CoreTransferRetry : public CoreSimTest {
   protected:
     std::unique_ptr<CKorvixUSB3T2SimpleSdk> OpenWithFailingHeaders() {
@@ -81,6 +117,28 @@ TEST_F(CoreTransferRetry, ASuccessfulFrameStartsTheFailureCountAfresh) {
     EXPECT_TRUE(core->TransferRunning());
     EXPECT_EQ(core->TransferFailed(), 0);
     core->StopTransfer(1);
+}
+
+// The single capture and the transfer thread never use the data path at once: a capture
+// while frames stream ends the transfer first, so nobody closes the data handle under a
+// read and the ring has one writer.
+TEST_F(CoreTransferRetry, SingleCaptureEndsTheTransferBeforeItReads) {
+    UseCameras("imx990");
+    auto watching = std::make_unique<DataPathWatchingController>(
+        sim::CreateSimulatedDriverPort("imx990"), nullptr);
+    DataPathWatchingController *watcher = watching.get();
+    auto core = std::make_unique<CKorvixUSB3T2SimpleSdk>();
+    core->SetProductCode(0x3260);
+    core->AdoptController(std::move(watching));
+    ASSERT_EQ(core->CountDevices(0x3260), 1);
+    ASSERT_NE(core->Open(0), 0);
+    ASSERT_EQ(core->StartTransfer(0), 1);
+    ASSERT_EQ(WaitNewFrame(*core), 3);
+    EXPECT_EQ(core->CaptureOne(), 0);
+    EXPECT_EQ(core->TransferFailed(), 0);
+    EXPECT_FALSE(core->TransferRunning());
+    EXPECT_EQ(watcher->mostAtOnce.load(), 1);
+    EXPECT_EQ(watcher->closedUnderARead.load(), 0);
 }
 
 // Headers that never come keep the thread in the controller's header attempts (400 ms each,
