@@ -58,6 +58,9 @@ struct BadInput {
     std::string message;  // part of the one error line
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadInput &c, std::ostream *out) { *out << c.name; }
+
 class ToolsKorvixBadInput : public testing::TestWithParam<BadInput> {};
 
 TEST_P(ToolsKorvixBadInput, OneClearLineAndItsExitCode) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "support/TestEnvironment.h"
 #include "tools/KorvixRun.h"
@@ -80,17 +81,45 @@ TEST(ToolsKorvixFrames, StreamCountsFrames) {
     EXPECT_EQ(summary["interrupted"], false);
 }
 
+uint32_t Le32(const std::string &bytes, size_t offset) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset + i])) << (8 * i);
+    return value;
+}
+
+// A finished recording: the RIFF header states the file's length, and the index closing
+// the file holds one entry for each frame the main header counts.
+void ExpectFinishedAvi(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 232u) << file;
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.substr(8, 4), "AVI ");
+    EXPECT_EQ(Le32(bytes, 4) + 8u, bytes.size());
+    const uint32_t frames = Le32(bytes, 48);
+    ASSERT_GT(frames, 0u);
+    const size_t index = bytes.size() - 8 - 16 * size_t{frames};
+    ASSERT_LT(index, bytes.size());
+    EXPECT_EQ(bytes.substr(index, 4), "idx1");
+    EXPECT_EQ(Le32(bytes, index + 4), 16 * frames);
+}
+
 TEST(ToolsKorvixFrames, RecordWritesAFinishedAvi) {
     const fs::path file = TestDirectory() / "run.avi";
     const KorvixResult result = Korvix({"--json", "record", "--bits", "8", "--seconds", "1", "-o", file.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string head = Head(file, 12);
-    EXPECT_EQ(head.substr(0, 4), "RIFF");
-    EXPECT_EQ(head.substr(8, 4), "AVI ");
-    // A finished file states its own length in the RIFF header.
-    const uint32_t riffLength = static_cast<uint8_t>(head[4]) | static_cast<uint8_t>(head[5]) << 8 |
-                                static_cast<uint8_t>(head[6]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(head[7])) << 24;
-    EXPECT_EQ(riffLength + 8, fs::file_size(file));
+    ExpectFinishedAvi(file);
+    EXPECT_EQ(HiddenFiles(TestDirectory()), 0u);
+}
+
+TEST(ToolsKorvixFrames, CtrlCEndsARecordingWithAFinishedAvi) {
+    const fs::path file = TestDirectory() / "cut.avi";
+    // Interrupted at the first progress line, a second into a minute's recording.
+    const KorvixResult result = RunKorvixAndInterrupt(
+        {"--simulate", "imx990", "record", "--bits", "8", "--seconds", "60", "-o", file.string()}, "recording: ");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("stopped early"), std::string::npos) << result.out;
+    ExpectFinishedAvi(file);
     EXPECT_EQ(HiddenFiles(TestDirectory()), 0u);
 }
 

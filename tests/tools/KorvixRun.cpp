@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +58,10 @@ KorvixResult RunKorvixInTerminal(const std::vector<std::string> &arguments) {
     return result;
 }
 
-KorvixResult RunKorvix(const std::vector<std::string> &arguments) {
+namespace {
+
+// Runs the tool with its output on pipes; with a cue, interrupts it once stdout shows it.
+KorvixResult RunPiped(const std::vector<std::string> &arguments, const std::string &interruptCue) {
     KorvixResult result;
     int outPipe[2];
     int errPipe[2];
@@ -79,16 +83,29 @@ KorvixResult RunKorvix(const std::vector<std::string> &arguments) {
     close(errPipe[1]);
     bool outOpen = true;
     bool errOpen = true;
+    bool interrupted = false;
     while (outOpen || errOpen) {
         pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
         if (fds[0].revents != 0) Drain(outPipe[0], result.out, outOpen);
         if (fds[1].revents != 0) Drain(errPipe[0], result.err, errOpen);
+        if (!interrupted && !interruptCue.empty() && result.out.find(interruptCue) != std::string::npos) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
     }
     close(outPipe[0]);
     close(errPipe[0]);
     result.exitCode = ExitCodeOf(pid);
     return result;
+}
+
+}  // namespace
+
+KorvixResult RunKorvix(const std::vector<std::string> &arguments) { return RunPiped(arguments, ""); }
+
+KorvixResult RunKorvixAndInterrupt(const std::vector<std::string> &arguments, const std::string &cue) {
+    return RunPiped(arguments, cue);
 }
 
 }  // namespace korvix::test

@@ -16,6 +16,9 @@ struct KorvixResult {
 // environment, with the standard input closed; waits for it to end.
 KorvixResult RunKorvix(const std::vector<std::string> &arguments);
 
+// As RunKorvix, and sends it SIGINT (Ctrl-C) once its standard output contains `cue`.
+KorvixResult RunKorvixAndInterrupt(const std::vector<std::string> &arguments, const std::string &cue);
+
 // Runs it with its standard output and error on a pseudo-terminal, as in an interactive
 // shell; `out` holds what the terminal received (both streams).
 KorvixResult RunKorvixInTerminal(const std::vector<std::string> &arguments);

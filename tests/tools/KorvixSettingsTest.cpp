@@ -59,6 +59,9 @@ struct BadSetting {
     std::string message;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadSetting &c, std::ostream *out) { *out << c.name; }
+
 class ToolsKorvixBadSetting : public testing::TestWithParam<BadSetting> {};
 
 TEST_P(ToolsKorvixBadSetting, OneClearLineAndItsExitCode) {
