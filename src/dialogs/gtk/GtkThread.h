@@ -12,8 +12,9 @@
 //   dialog to close.
 // - When the application has initialised GTK itself before the first dialog (a GTK
 //   application), GTK belongs to the application's GUI thread: a dialog runs in place on
-//   the calling thread when that thread owns GTK's main context (a call from a GTK signal
-//   handler or from the thread that runs gtk_main), and is refused otherwise.
+//   the calling thread, in a nested main loop, when that thread can take GTK's main
+//   context (it runs the main loop, as a signal handler does, or no loop runs at the
+//   moment), and is refused while the application's loop runs on another thread.
 //
 // Thread-safe: Run may be called from any thread at any time.
 

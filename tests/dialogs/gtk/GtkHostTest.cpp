@@ -111,6 +111,41 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
     EXPECT_EQ(second.eventThread, firstThread);
 }
 
+// A GTK application owns GTK on its own thread: a dialog asked for from inside its main
+// loop runs there, in place; one asked for from another thread meanwhile is refused.
+TEST(DialogsGtkHost, InAGtkApplicationDialogsRunOnItsGtkThreadAndOthersAreRefused) {
+    TestConnection connection;
+    if (connection.display == nullptr) GTEST_SKIP() << "no X server";
+    ASSERT_TRUE(WatchDialogs([](GtkWidget *window) { ClickFrameButton(window, 2); }));
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+
+    struct Results {
+        GMainLoop *loop = g_main_loop_new(nullptr, FALSE);
+        RecordingLogic inLoop;
+        int inLoopResult = 0;
+        RecordingLogic fromOtherThread;
+        int otherThreadResult = 0;
+    } results;
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+            auto &results = *static_cast<Results *>(data);
+            results.inLoopResult = dialogs::RunDialog(results.inLoop, nullptr);
+            std::thread([&] {
+                results.otherThreadResult = dialogs::RunDialog(results.fromOtherThread, nullptr);
+            }).join();
+            g_main_loop_quit(results.loop);
+            return G_SOURCE_REMOVE;
+        },
+        &results);
+    g_main_loop_run(results.loop);
+    g_main_loop_unref(results.loop);
+
+    EXPECT_EQ(results.inLoopResult, 2);
+    EXPECT_EQ(results.inLoop.eventThread, std::this_thread::get_id());
+    EXPECT_EQ(results.otherThreadResult, dialogs::kDialogHostUnavailable);
+    EXPECT_TRUE(results.fromOtherThread.events.empty());
+}
+
 TEST(DialogsGtkHost, WithoutADisplayTheHostIsUnavailableAndTheLogicIsNotCalled) {
     UseBuiltDialogModule();
     ScopedDisplay noDisplay(std::nullopt);
