@@ -101,7 +101,7 @@ void RunRecord(const GlobalOptions &options, const RecordArguments &arguments) {
                                     {"interrupted", interrupted}};
     Emit(options, summary, [&](std::ostream &out) {
         char line[96];
-        std::snprintf(line, sizeof line, " (%.1f s at %.1f fps%s)", summary["seconds"].get<double>(),
+        std::snprintf(line, sizeof line, " (%.1f s, camera at %.1f fps%s)", summary["seconds"].get<double>(),
                       watch.Rate(), interrupted ? ", stopped early" : "");
         out << "wrote " << file.FinalPath().string() << line << '\n';
     });
