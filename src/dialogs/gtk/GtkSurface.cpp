@@ -99,7 +99,9 @@ GtkSurface::~GtkSurface() {
     // The widgets may outlive the surface inside the window until it is destroyed; no
     // handler of theirs may reach the surface after this.
     for (auto &control : owned_) {
-        if (control->handler != 0) g_signal_handler_disconnect(control->widget, control->handler);
+        for (gulong handler : {control->handler, control->filter}) {
+            if (handler != 0) g_signal_handler_disconnect(control->widget, handler);
+        }
     }
     g_object_unref(container_);
 }
@@ -139,7 +141,9 @@ GtkWidget *GtkSurface::Build(Control &control, const ControlTemplate &item, GtkR
     case ControlKind::Edit:
         widget = gtk_entry_new();
         gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
-        if (item.numbersOnly) g_signal_connect(widget, "insert-text", G_CALLBACK(KeepDigitsOnly), nullptr);
+        if (item.numbersOnly) {
+            control.filter = g_signal_connect(widget, "insert-text", G_CALLBACK(KeepDigitsOnly), nullptr);
+        }
         signal = "changed";
         break;
     case ControlKind::DropDownList:
@@ -177,9 +181,14 @@ GtkWidget *GtkSurface::Build(Control &control, const ControlTemplate &item, GtkR
 }
 
 template <typename Change> void GtkSurface::Quietly(const Control &control, Change change) {
-    if (control.handler != 0) g_signal_handler_block(control.widget, control.handler);
+    // Like ES_NUMBER, the digits-only filter holds for typing, not for the logic's texts.
+    for (gulong handler : {control.handler, control.filter}) {
+        if (handler != 0) g_signal_handler_block(control.widget, handler);
+    }
     change();
-    if (control.handler != 0) g_signal_handler_unblock(control.widget, control.handler);
+    for (gulong handler : {control.handler, control.filter}) {
+        if (handler != 0) g_signal_handler_unblock(control.widget, handler);
+    }
 }
 
 GtkSurface::Control *GtkSurface::FindAny(int id) const {

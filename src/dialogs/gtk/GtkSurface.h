@@ -71,6 +71,7 @@ public:
         ControlKind kind = ControlKind::Static;
         GtkWidget *widget = nullptr;
         gulong handler = 0;        // the user-action handler, blocked for our own changes
+        gulong filter = 0;         // a number edit's input filter, also blocked for them
         std::string text;          // caption as the logic gave it (& marks a mnemonic)
         int minimum = 0;           // spin range
         int maximum = 100;
