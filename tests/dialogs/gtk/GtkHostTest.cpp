@@ -67,6 +67,9 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
     TestConnection connection;
     if (connection.display == nullptr) GTEST_SKIP() << "no X server";
     std::string gtkState;
+    RecordingLogic logic;
+    RecordingLogic *open = &logic;  // the logic of the dialog on screen
+    std::thread::id postedWorkThread;
     ASSERT_TRUE(WatchDialogs([&](GtkWidget *window) {
         GtkWidget *slider = FindControl(window, 0, 2001);
         GtkWidget *edit = FindControl(window, 0, 2002);
@@ -84,10 +87,15 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
         gtk_notebook_set_current_page(GTK_NOTEBOOK(FindControl(window, -1, 1001)), 1);
         gtkState = std::string(gtk_entry_get_text(GTK_ENTRY(edit))) + " " +
                    (gtk_widget_get_visible(FindControl(window, 1, 2100)) ? "gray shown" : "gray hidden");
-        ClickFrameButton(window, 1);
+        // OK comes as work posted from another thread, as the automatic exposure posts.
+        std::thread([open, &postedWorkThread, window] {
+            open->PostToDialog([&postedWorkThread, window] {
+                postedWorkThread = std::this_thread::get_id();
+                ClickFrameButton(window, 1);
+            });
+        }).join();
     }));
 
-    RecordingLogic logic;
     EXPECT_EQ(dialogs::RunDialog(logic, nullptr), 1);
     const std::vector<std::string> expected = {
         "slider 0 2001 42",
@@ -99,12 +107,14 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
     };
     EXPECT_EQ(logic.events, expected);
     EXPECT_EQ(gtkState, "8 gray shown");
-    // Dialogs run on the module's GTK thread, whichever thread asks.
+    // Dialogs run on the module's GTK thread, whichever thread asks; posted work too.
     EXPECT_NE(logic.eventThread, std::this_thread::get_id());
+    EXPECT_EQ(postedWorkThread, logic.eventThread);
 
     // A second dialog later, from another thread, runs on the same GTK thread.
     const std::thread::id firstThread = logic.eventThread;
     RecordingLogic second;
+    open = &second;
     int secondResult = 0;
     std::thread([&] { secondResult = dialogs::RunDialog(second, nullptr); }).join();
     EXPECT_EQ(secondResult, 1);
