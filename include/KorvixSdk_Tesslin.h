@@ -279,6 +279,31 @@ KORVIX_API int KORVIX_CALL Korvix_Record(int handle, const char *file, int durat
 KORVIX_API int KORVIX_CALL Korvix_RecordW(int handle, const wchar_t *file, int durationMs,
                                           int showWindow);
 
+/* ---- Settings dialogs --------------------------------------------------------------- */
+
+/* Each shows a modal settings dialog on the calling thread (English, or Japanese when the
+ * locale is ja_*), over the window `parent` (an X11 window id on Linux; may be NULL), and
+ * returns 1 once the user closed it, whether with OK or Cancel. CAMERR_NOT_READY without an
+ * open camera; CAMERR_WINDOW when no dialog can be shown (no display, or the dialog module
+ * libKorvixSdk_TesslinDialogs.so is not installed beside the library). The dialog module,
+ * and GTK with it, is loaded only when the first dialog opens.
+ *
+ * Camera dialog: colour mode, image size (the size list can be extended with "Custom", up to
+ * 100 sizes), sub-sampling and wait time of the camera, stored with the camera's settings. A
+ * running preview or capture is stopped while it is open (a trigger acquisition paused) and
+ * started again afterwards; after OK the next acquisition uses the stored choices. */
+KORVIX_API int KORVIX_CALL Korvix_SetCameraDlg(int handle, KorvixWindow parent);
+/* Image dialog: brightness, contrast, hue, saturation, sharpness, colour balance, gamma,
+ * white balance and Bayer phase, plus the gray gains, offsets and gray mode in the
+ * monochrome colour modes. Changes apply to the frames at once; Cancel restores every
+ * value from before the dialog. */
+KORVIX_API int KORVIX_CALL Korvix_SetImageDlg(int handle, KorvixWindow parent);
+/* Analog dialog: global gain, exposure (in 0.1 ms, or as a time with a unit), black level,
+ * cooler, gain mode, mirrors and the automatic exposure mode, each written to the camera at
+ * once. Cancel puts gain, exposure and mirrors back; black level, cooler and gain mode stay
+ * as set. */
+KORVIX_API int KORVIX_CALL Korvix_SetAnalogDlg(int handle, KorvixWindow parent);
+
 /* ---- Functions this camera does not offer ------------------------------------------ */
 
 /* Each returns 0 and announces CAMERR_NOT_SUPPORTED with WM_CAMERA_ERROR without recording

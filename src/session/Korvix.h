@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@
 namespace korvix::core {
 class CKorvixUSB3T2SimpleSdk;
 }
+namespace korvix::dialogs {
+class AnalogDialog;
+class DialogLogic;
+class ImageDialog;
+}  // namespace korvix::dialogs
 
 namespace korvix {
 
@@ -37,6 +43,7 @@ namespace korvix {
 //   SessionWorkers.cpp        the preview and trigger workers: one frame from read to message
 //   mask/SessionMask.cpp              mask files and reference capture
 //   recording/SessionRecording.cpp    image files and recording into AVI files
+//   SessionDialogs.cpp        hosting the settings dialogs
 //
 // Acquisition modes (mode_):
 //
@@ -137,6 +144,21 @@ public:
     // for the recording worker. Harmless when none runs.
     void StopRecording();
 
+    // ---- Settings dialogs (SessionDialogs.cpp) ----
+    // Each runs its dialog modally on the calling thread and returns 1 once it closed; 0
+    // with CAMERR_NOT_READY without an open device, with CAMERR_WINDOW when no dialog host
+    // could show it. The image dialog restores the image settings unless it ends with OK;
+    // the analog dialog puts gain, exposure and mirrors back on the device; the camera
+    // dialog stops (or pauses) acquisition around it and reloads size and camera settings
+    // after OK.
+    int SetImageDlg(KorvixWindow parent);
+    int SetAnalogDlg(KorvixWindow parent);
+    int SetCameraDlg(KorvixWindow parent);
+    // Any thread (the automatic exposure): shows a new global gain or exposure in an open
+    // analog dialog; nothing when none is open.
+    void ShowGainInDialog(int gain);
+    void ShowExposureInDialog(int exposure);
+
     // ---- Error reporting ----
     // Records `code` in the history and, when a notify window was given, posts
     // WM_CAMERA_ERROR with the code to it.
@@ -202,6 +224,9 @@ private:
     void DrawPreview(int colorIndex);
 
     bool WorkerRunning() const;
+    // SessionDialogs.cpp
+    bool DeviceReadyForDialog();
+    int RunSettingsDialog(dialogs::DialogLogic &dialog, KorvixWindow parent);
     // recording/SessionRecording.cpp
     void RecordingWorker();
     // The pipeline's mask step: maskLock and the two correction switches.
@@ -240,6 +265,11 @@ private:
     std::atomic<int> recording_{0};
     recording::FrameRecorder recorder_;    // opened by Record, then the recording worker's
     platform::WorkerThread recordWorker_;  // started and joined under controlLock_
+    // The open settings dialogs, for updates from other threads. dialogLock_ is a leaf
+    // lock: held only to look at or change these two pointers and to post to the dialog.
+    std::mutex dialogLock_;
+    dialogs::ImageDialog *imageDialog_ = nullptr;
+    dialogs::AnalogDialog *analogDialog_ = nullptr;
 };
 
 }  // namespace korvix
