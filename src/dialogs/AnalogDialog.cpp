@@ -31,6 +31,10 @@ constexpr double kUnitFactors[] = {1e9, 1e6, 1e3, 1.0};
 constexpr const char *kUnitNames[] = {"ns", "\xCE\xBCs", "ms", "sec"};
 
 // The colour gains in the page's order G1, R, B, G2.
+constexpr sensors::ColorGainChannel kColourChannels[] = {
+    sensors::ColorGainChannel::Green1, sensors::ColorGainChannel::Red,
+    sensors::ColorGainChannel::Blue, sensors::ColorGainChannel::Green2};
+
 int32_t &ColourGain(CameraSettings &camera, int index) {
     int32_t *gains[] = {&camera.colorGainGreen1, &camera.colorGainRed, &camera.colorGainBlue,
                         &camera.colorGainGreen2};
@@ -184,6 +188,11 @@ void AnalogDialog::OnSliderMoved(int page, int id, int position) {
         Page().SetText(kBlackLevel.edit, IntegerText(position));
         OnBlackLevelEdit();
     }
+    for (int i = 0; colourPage_ && i < 4; ++i) {
+        if (id != kColourGains[i].slider) continue;
+        Page().SetText(kColourGains[i].edit, IntegerText(position));
+        OnColourGainEdit(i);
+    }
 }
 
 void AnalogDialog::OnCommand(int page, int id, Notification notification) {
@@ -204,6 +213,9 @@ void AnalogDialog::OnCommand(int page, int id, Notification notification) {
         if (id == kExposure.edit) OnExposureEdit();
         if (id == kSecondsEdit) OnExposureSecondsEdit();
         if (id == kBlackLevel.edit && !colourPage_) OnBlackLevelEdit();
+        for (int i = 0; colourPage_ && i < 4; ++i) {
+            if (id == kColourGains[i].edit) OnColourGainEdit(i);
+        }
     } else if (notification == Notification::SelectionChanged) {
         if (id == kUnitList) ShowExposureInSeconds();
         if (id == kGainMode && !colourPage_) {
@@ -223,6 +235,15 @@ void AnalogDialog::OnGainEdit() {
     settings_.UpdateCamera([gain](CameraSettings &c) { c.globalGain = gain; });
     Page().SetSliderPosition(kGain.slider, gain);
     core_.SetGlobalGain(static_cast<unsigned>(gain));
+}
+
+void AnalogDialog::OnColourGainEdit(int index) {
+    const std::optional<int> typed = ParseInteger(Page().GetText(kColourGains[index].edit));
+    if (!typed) return;
+    const int gain = std::clamp(*typed, core_.GetChannelGainMin(), core_.GetChannelGainMax());
+    settings_.UpdateCamera([gain, index](CameraSettings &c) { ColourGain(c, index) = gain; });
+    Page().SetSliderPosition(kColourGains[index].slider, gain);
+    core_.SetColorGain(kColourChannels[index], static_cast<unsigned>(gain));
 }
 
 void AnalogDialog::OnExposureEdit() {
@@ -293,6 +314,9 @@ void AnalogDialog::RestoreDefaults() {
     const int gain = core_.GetGlobalGainDefault();
     core_.SetGlobalGain(static_cast<unsigned>(gain));
     const int channelGain = core_.GetChannelGainDefault();
+    for (sensors::ColorGainChannel channel : kColourChannels) {
+        core_.SetColorGain(channel, static_cast<unsigned>(channelGain));
+    }
     settings_.UpdateCamera([&](CameraSettings &c) {
         c.globalGain = gain;
         for (int i = 0; i < 4; ++i) ColourGain(c, i) = channelGain;

@@ -42,6 +42,7 @@ private:
     void ShowExposureInSeconds();
     void ShowMilliseconds();
     void OnGainEdit();
+    void OnColourGainEdit(int index);
     void OnExposureEdit();
     void OnExposureSecondsEdit();
     void OnBlackLevelEdit();

@@ -29,6 +29,9 @@ class AnalogDialog;
 class DialogLogic;
 class ImageDialog;
 }  // namespace korvix::dialogs
+namespace korvix::pipeline {
+struct PipelineChanges;
+}
 
 namespace korvix {
 
@@ -154,10 +157,6 @@ public:
     int SetImageDlg(KorvixWindow parent);
     int SetAnalogDlg(KorvixWindow parent);
     int SetCameraDlg(KorvixWindow parent);
-    // Any thread (the automatic exposure): shows a new global gain or exposure in an open
-    // analog dialog; nothing when none is open.
-    void ShowGainInDialog(int gain);
-    void ShowExposureInDialog(int exposure);
 
     // ---- Error reporting ----
     // Records `code` in the history and, when a notify window was given, posts
@@ -227,6 +226,9 @@ private:
     // SessionDialogs.cpp
     bool DeviceReadyForDialog();
     int RunSettingsDialog(dialogs::DialogLogic &dialog, KorvixWindow parent);
+    // The thread that processed a frame: shows what the pipeline stored on its own (the
+    // automatic exposure's gain or exposure, the automatic balance) in the open dialogs.
+    void ShowInOpenDialogs(const pipeline::PipelineChanges &changes);
     // recording/SessionRecording.cpp
     void RecordingWorker();
     // The pipeline's mask step: maskLock and the two correction switches.

@@ -254,7 +254,8 @@ int CKorvix::SnapShot(uint8_t *buffer, int size, int rowOrder) {
         if (!keepTransfer) core_->StopTransfer(1);
         return 0;
     }
-    pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches());
+    ShowInOpenDialogs(
+        pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches()));
     haveFrame_ = 1;
     if (buffer != nullptr && size != 0 &&
         !CopyToCaller(*images_.OutputImageOf(colorIndex), buffer, size, rowOrder, frameWindow)) {

@@ -7,6 +7,7 @@
 #include "dialogs/DialogModule.h"
 #include "dialogs/ImageDialog.h"
 #include "session/Korvix.h"
+#include "session/pipeline/FramePipeline.h"
 
 namespace korvix {
 
@@ -60,6 +61,10 @@ int CKorvix::SetAnalogDlg(KorvixWindow parent) {
     const bool haveSeconds = exposureInSeconds && device.GetExposureTimeEx(&seconds) != 0;
     settings_.UpdateCamera([&](CameraSettings &camera) {
         camera.globalGain = device.GetGlobalGain();
+        camera.colorGainGreen1 = device.GetColorGain(sensors::ColorGainChannel::Green1);
+        camera.colorGainRed = device.GetColorGain(sensors::ColorGainChannel::Red);
+        camera.colorGainBlue = device.GetColorGain(sensors::ColorGainChannel::Blue);
+        camera.colorGainGreen2 = device.GetColorGain(sensors::ColorGainChannel::Green2);
         camera.exposure = device.GetExposureTime();
         if (haveSeconds) camera.exposureSeconds = seconds;
         camera.mirrorV = device.GetMirrorV();
@@ -80,6 +85,10 @@ int CKorvix::SetAnalogDlg(KorvixWindow parent) {
     }
     if (result != kDialogOk) {
         device.SetGlobalGain(static_cast<unsigned>(before.globalGain));
+        device.SetColorGain(sensors::ColorGainChannel::Green1, static_cast<unsigned>(before.colorGainGreen1));
+        device.SetColorGain(sensors::ColorGainChannel::Red, static_cast<unsigned>(before.colorGainRed));
+        device.SetColorGain(sensors::ColorGainChannel::Blue, static_cast<unsigned>(before.colorGainBlue));
+        device.SetColorGain(sensors::ColorGainChannel::Green2, static_cast<unsigned>(before.colorGainGreen2));
         if (exposureInSeconds) {
             device.SetExposureTimeEx(before.exposureSeconds);
         } else {
@@ -131,14 +140,16 @@ int CKorvix::SetCameraDlg(KorvixWindow parent) {
     return result == 0 ? 0 : 1;
 }
 
-void CKorvix::ShowGainInDialog(int gain) {
+void CKorvix::ShowInOpenDialogs(const pipeline::PipelineChanges &changes) {
+    if (changes.autoExposureMode == 0 && !changes.balanceMeasured) return;
     std::lock_guard<std::mutex> hold(dialogLock_);
-    if (analogDialog_ != nullptr) analogDialog_->ShowGlobalGain(gain);
-}
-
-void CKorvix::ShowExposureInDialog(int exposure) {
-    std::lock_guard<std::mutex> hold(dialogLock_);
-    if (analogDialog_ != nullptr) analogDialog_->ShowExposure(exposure);
+    if (analogDialog_ != nullptr && changes.autoExposureMode == 2) {
+        analogDialog_->ShowGlobalGain(changes.autoExposureValue);
+    }
+    if (analogDialog_ != nullptr && changes.autoExposureMode == 1) {
+        analogDialog_->ShowExposure(changes.autoExposureValue);
+    }
+    if (imageDialog_ != nullptr && changes.balanceMeasured) imageDialog_->Refresh();
 }
 
 }  // namespace korvix

@@ -109,7 +109,8 @@ void CKorvix::PreviewWorker() {
             }
             info = MakeFrameInfo(colorIndex, callback_.userBuffer,
                                  frameRate_.Count(platform::TickCount()));
-            pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches());
+            ShowInOpenDialogs(
+        pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches()));
             newFrame_ = 1;
             haveFrame_ = 1;
             DrawPreview(colorIndex);
@@ -147,7 +148,8 @@ void CKorvix::TriggerWorker() {
             continue;
         }
         const KorvixFrameInfo info = MakeFrameInfo(colorIndex, callback_.userBuffer, 0);
-        pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches());
+        ShowInOpenDialogs(
+        pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches()));
         haveFrame_ = 1;
         if (callback_.userBuffer != nullptr && callback_.userBufferSize != 0 &&
             !CopyToCaller(*images_.OutputImageOf(colorIndex), callback_.userBuffer,

@@ -1,11 +1,14 @@
 // The three settings dialogs through their exports against simulated cameras, with the
 // scripted host playing the user.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "ScriptedHost.h"
 #include "core/KorvixUSB3T2SimpleSdk.h"
+#include "platform/Registry.h"
 #include "system/CatalogueFixture.h"
 
 namespace korvix::test {
@@ -70,24 +73,28 @@ TEST_F(DialogsApi, CameraDialogOkChangesTheNextAcquisition) {
 // stays open and saves nothing.
 TEST_F(DialogsApi, CameraDialogRefusesASizeBeyondTheHundredth) {
     const int handle = HandleOn("imx990");
+    const std::string camera = "Software\\Velsor\\KorvixTesslin3T2Sdk\\Camera_00";
+    for (int index = 0; index < 100; ++index) {
+        char name[16];
+        std::snprintf(name, sizeof name, "\\Size_%02d", index);
+        auto preset = platform::RegistryKey::Create(camera + name);
+        ASSERT_NE(preset, nullptr);
+        ASSERT_TRUE(preset->SetDword("EV", static_cast<uint32_t>(1024 - index)));
+    }
     ScriptedHost host([](ScriptedDialog &dialog) {
-        for (int added = 0; added < 100; ++added) {
-            dialog.Pick(kFrame, 1010, "Custom");
-            dialog.Type(kFrame, 1042, std::to_string(1024 - 2 * added));
-            dialog.Click(kFrame, 1002);
-        }
         ASSERT_EQ(dialog.Surface(kFrame).ListCount(1010), 101);
-        EXPECT_TRUE(dialog.Messages().empty());
         dialog.Pick(kFrame, 1010, "Custom");
         dialog.Type(kFrame, 1042, "100");
         dialog.Click(kFrame, kOk);
         EXPECT_FALSE(dialog.Ended());
         ASSERT_EQ(dialog.Messages().size(), 1u);
+        EXPECT_NE(dialog.Messages()[0].find("100"), std::string::npos);
         EXPECT_EQ(dialog.Surface(kFrame).ListCount(1010), 101);
-        EXPECT_EQ(dialog.Surface(kFrame).Items(1010)[99], "1280 x 826");
+        EXPECT_EQ(dialog.Surface(kFrame).Items(1010)[99], "1280 x 925");
         dialog.Click(kFrame, kCancel);
     });
     EXPECT_EQ(Korvix_SetCameraDlg(handle, nullptr), 1);
+    EXPECT_FALSE(platform::RegistryKey::Exists(camera + "\\Size_100"));
 }
 
 // A monochrome mode disables the colour controls and adds the Gray Filter page.
@@ -211,6 +218,31 @@ TEST_F(DialogsApi, AnalogDialogCancelKeepsTheNewCoolerState) {
     EXPECT_EQ(Session(handle).Settings().Camera().cooler, coolerBefore == 0 ? 1 : 0);
     EXPECT_EQ(device.GetGlobalGain(), gainBefore);
     EXPECT_EQ(device.GetMirrorV(), 0);
+}
+
+// The automatic exposure of a frame taken on another thread reaches the open dialog's
+// exposure edit through the dialog's queue, and sets the device as a user's change would.
+TEST_F(DialogsApi, AnalogDialogShowsTheAutomaticExposure) {
+    const int handle = HandleOn("imx990:scene=uniform:4000");
+    core::CKorvixU3T2Base &device = *Session(handle).Core();
+    ScriptedHost host([&](ScriptedDialog &dialog) {
+        dialog.Click(0, 1037);
+        const std::string shownBefore = dialog.Surface(0).GetText(1027);
+        std::thread snapshot([handle] {
+            std::vector<unsigned char> frame(1280 * 1024 * 2);
+            EXPECT_EQ(Korvix_SnapShot(handle, frame.data(), static_cast<int>(frame.size()), 0), 1);
+        });
+        snapshot.join();
+        EXPECT_EQ(dialog.Surface(0).GetText(1027), shownBefore);
+        dialog.RunPosted();
+        const int exposure = device.GetExposureTime();
+        EXPECT_EQ(dialog.Surface(0).GetText(1027), std::to_string(exposure));
+        EXPECT_EQ(dialog.Surface(0).GetSliderPosition(1026), exposure);
+        EXPECT_LT(exposure, std::stoi(shownBefore));
+        dialog.Click(kFrame, kOk);
+    });
+    ASSERT_EQ(Korvix_SetAnalogDlg(handle, nullptr), 1);
+    EXPECT_EQ(Session(handle).Settings().Camera().autoExposureMode, 1);
 }
 
 // Without an open camera nothing is shown; without a host the export fails cleanly.

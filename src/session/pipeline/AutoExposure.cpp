@@ -45,7 +45,7 @@ int64_t Limit(int64_t value, int minimum, int maximum) {
 // value x factor, truncated toward zero.
 int64_t Scaled(int64_t value, int factorPercent) { return value * factorPercent / 100; }
 
-void ScaleGain(int factorPercent, core::CKorvixU3T2Base &core, SessionSettings &settings) {
+int32_t ScaleGain(int factorPercent, core::CKorvixU3T2Base &core, SessionSettings &settings) {
     int64_t gain = Scaled(std::max<int64_t>(core.GetGlobalGain(), kLowestScaledGain), factorPercent);
     if (factorPercent > 100) gain = std::max(gain, kLowestScaledGain);
     const auto limited =
@@ -58,9 +58,10 @@ void ScaleGain(int factorPercent, core::CKorvixU3T2Base &core, SessionSettings &
         camera.colorGainBlue = limited;
         camera.colorGainGreen2 = limited;
     });
+    return limited;
 }
 
-void ScaleExposure(int factorPercent, core::CKorvixU3T2Base &core, SessionSettings &settings) {
+int32_t ScaleExposure(int factorPercent, core::CKorvixU3T2Base &core, SessionSettings &settings) {
     // The whole product is limited to the device's range; exposures of 65536 units and
     // more are kept as they are, not cut to their low 16 bits.
     const int64_t exposure = std::max<int64_t>(Scaled(core.GetExposureTime(), factorPercent), 1);
@@ -73,6 +74,7 @@ void ScaleExposure(int factorPercent, core::CKorvixU3T2Base &core, SessionSettin
         camera.exposure = limited;
         if (haveSeconds) camera.exposureSeconds = seconds;
     });
+    return limited;
 }
 
 }  // namespace
@@ -102,18 +104,15 @@ int ExposureFactorPercent(const int means[kExposureRegionCount]) {
 
 bool IsWithinDeadBand(int factorPercent) { return factorPercent > 60 && factorPercent < 120; }
 
-void RunAutoExposure(const imaging::FrameImage &raw, int mode, core::CKorvixU3T2Base &core,
-                     SessionSettings &settings) {
-    if ((mode != 1 && mode != 2) || raw.IsEmpty()) return;
+AutoExposureStep RunAutoExposure(const imaging::FrameImage &raw, int mode,
+                                 core::CKorvixU3T2Base &core, SessionSettings &settings) {
+    if ((mode != 1 && mode != 2) || raw.IsEmpty()) return {};
     int means[kExposureRegionCount];
     MeasureExposureRegions(raw, means);
     const int factor = ExposureFactorPercent(means);
-    if (IsWithinDeadBand(factor)) return;
-    if (mode == 2) {
-        ScaleGain(factor, core, settings);
-    } else {
-        ScaleExposure(factor, core, settings);
-    }
+    if (IsWithinDeadBand(factor)) return {};
+    if (mode == 2) return {2, ScaleGain(factor, core, settings)};
+    return {1, ScaleExposure(factor, core, settings)};
 }
 
 }  // namespace korvix::pipeline

@@ -4,6 +4,8 @@
 // each raw frame and, when the frame is clearly too bright or too dark, scales the
 // device's exposure (mode 1) or global gain (mode 2).
 
+#include <cstdint>
+
 #include "imaging/FrameImage.h"
 #include "session/SessionSettings.h"
 
@@ -30,10 +32,17 @@ int ExposureFactorPercent(const int means[kExposureRegionCount]);
 // True when a factor is too small a correction to act on (strictly between 0.6 and 1.2).
 bool IsWithinDeadBand(int factorPercent);
 
+// What one step wrote: nothing (mode 0), the exposure (mode 1) or the global gain (mode 2),
+// and the value.
+struct AutoExposureStep {
+    int mode = 0;
+    int32_t value = 0;
+};
+
 // One step of the loop on a raw frame: measures, and unless the factor lies in the dead
 // band writes the scaled exposure (mode 1) or global gain (mode 2) to the device, limited
 // to the device's range, and caches it in `settings`. Other modes do nothing.
-void RunAutoExposure(const imaging::FrameImage &raw, int mode, core::CKorvixU3T2Base &core,
+AutoExposureStep RunAutoExposure(const imaging::FrameImage &raw, int mode, core::CKorvixU3T2Base &core,
                      SessionSettings &settings);
 
 }  // namespace korvix::pipeline

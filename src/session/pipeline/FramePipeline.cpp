@@ -62,15 +62,21 @@ void ConvertToColor(imaging::FrameImage &raw, imaging::FrameImage &output, int b
 
 }  // namespace
 
-void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvixU3T2Base *core,
-                  int colorIndex, const mask::MaskStepSwitches &mask) {
+PipelineChanges ProcessFrame(SessionImages &images, SessionSettings &settings,
+                             core::CKorvixU3T2Base *core, int colorIndex,
+                             const mask::MaskStepSwitches &mask) {
+    PipelineChanges changes;
     imaging::FrameImage *raw = images.RawImageOf(colorIndex);
     imaging::FrameImage *output = images.OutputImageOf(colorIndex);
-    if (raw == nullptr || raw->IsEmpty() || output == nullptr || output->IsEmpty()) return;
+    if (raw == nullptr || raw->IsEmpty() || output == nullptr || output->IsEmpty()) return changes;
     const CameraSettings camera = settings.Camera();
     ImageSettings image = settings.Image();
 
-    if (core != nullptr) RunAutoExposure(*raw, camera.autoExposureMode, *core, settings);
+    if (core != nullptr) {
+        const AutoExposureStep step = RunAutoExposure(*raw, camera.autoExposureMode, *core, settings);
+        changes.autoExposureMode = step.mode;
+        changes.autoExposureValue = step.value;
+    }
 
     mask::RunMaskStep(images, colorIndex, settings.Window(), mask);
 
@@ -84,11 +90,15 @@ void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvi
     if (!IsMonochromeIndex(colorIndex)) {
         const int bayerPhase =
             imaging::MirroredBayerMode(image.bayerMode, camera.mirrorV != 0, camera.mirrorH != 0);
-        if (image.autoBalance != 0) MeasureBalance(*raw, bayerPhase, image, settings);
+        if (image.autoBalance != 0) {
+            MeasureBalance(*raw, bayerPhase, image, settings);
+            changes.balanceMeasured = true;
+        }
         ConvertToColor(*raw, *output, bayerPhase, image);
     }
 
     RunFilterStep(*output, images.workImage.get(), colorIndex, image);
+    return changes;
 }
 
 }  // namespace korvix::pipeline

@@ -17,6 +17,8 @@
 //  6. the filters on the output image: hue and saturation (colour indices only), gamma,
 //     contrast, sharpness (from a copy in workImage), brightness.
 
+#include <cstdint>
+
 #include "session/SessionImages.h"
 #include "session/SessionSettings.h"
 #include "session/mask/MaskReferences.h"
@@ -31,7 +33,16 @@ namespace korvix::pipeline {
 // mirror is done in software. A colour index outside 0..5 or a missing raw image
 // leaves everything as it is. `mask` carries the session's maskLock and the two correction
 // switches; without a lock the mask step is skipped.
-void ProcessFrame(SessionImages &images, SessionSettings &settings, core::CKorvixU3T2Base *core,
-                  int colorIndex, const mask::MaskStepSwitches &mask = {});
+//
+// Answers what the frame's processing stored on its own, so that the session can show it in
+// an open settings dialog.
+struct PipelineChanges {
+    int autoExposureMode = 0;  // 1 the exposure, 2 the global gain was set to the value
+    int32_t autoExposureValue = 0;
+    bool balanceMeasured = false;  // the automatic balance stored new balance values
+};
+PipelineChanges ProcessFrame(SessionImages &images, SessionSettings &settings,
+                             core::CKorvixU3T2Base *core, int colorIndex,
+                             const mask::MaskStepSwitches &mask = {});
 
 }  // namespace korvix::pipeline
