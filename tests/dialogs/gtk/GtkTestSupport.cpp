@@ -2,7 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace korvix::test {
@@ -59,6 +61,35 @@ GtkWidget *FindControl(GtkWidget *window, int page, int id) {
     return found;
 }
 
+namespace {
+
+struct DrawWaiter {
+    std::function<void()> then;
+    gulong handler = 0;
+};
+
+gboolean RunAfterDraw(gpointer data) {
+    std::unique_ptr<DrawWaiter> waiter(static_cast<DrawWaiter *>(data));
+    waiter->then();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean OnDrawn(GtkWidget *window, cairo_t *, gpointer data) {
+    auto *waiter = static_cast<DrawWaiter *>(data);
+    g_signal_handler_disconnect(window, waiter->handler);
+    // After the whole paint, outside GTK's drawing.
+    g_idle_add(RunAfterDraw, waiter);
+    return FALSE;
+}
+
+}  // namespace
+
+void WhenDrawn(GtkWidget *window, std::function<void()> then) {
+    auto *waiter = new DrawWaiter{std::move(then)};
+    waiter->handler = g_signal_connect_after(window, "draw", G_CALLBACK(OnDrawn), waiter);
+    gtk_widget_queue_draw(window);
+}
+
 bool SavePicture(GtkWidget *window, const std::filesystem::path &file) {
     const int width = gtk_widget_get_allocated_width(window);
     const int height = gtk_widget_get_allocated_height(window);
@@ -67,10 +98,18 @@ bool SavePicture(GtkWidget *window, const std::filesystem::path &file) {
     cairo_t *context = cairo_create(surface);
     gtk_widget_draw(window, context);
     cairo_destroy(context);
+    cairo_surface_flush(surface);
+    // A window not laid out yet draws nothing: every pixel keeps the surface's first value.
+    const auto *pixels = reinterpret_cast<const uint32_t *>(cairo_image_surface_get_data(surface));
+    const int stride = cairo_image_surface_get_stride(surface) / 4;
+    bool drawn = false;
+    for (int y = 0; y < height && !drawn; ++y) {
+        for (int x = 0; x < width && !drawn; ++x) drawn = pixels[y * stride + x] != pixels[0];
+    }
     std::filesystem::create_directories(file.parent_path());
     const bool written = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
-    return written;
+    return drawn && written;
 }
 
 int MissingGlyphs(GtkWidget *window) {

@@ -26,7 +26,13 @@ bool WatchDialogs(std::function<void(GtkWidget *window)> opened);
 // The widget of a control, named as the host names them: page -1 is the frame.
 GtkWidget *FindControl(GtkWidget *window, int page, int id);
 
-// Draws the window as GTK renders it into a PNG file. False on failure.
+// Runs `then` once GTK has laid out and painted the window anew: a new window is sized only
+// when the X server has answered its configure request, so a picture taken earlier is
+// empty. Asks for the paint itself, so it never waits for one that already happened.
+void WhenDrawn(GtkWidget *window, std::function<void()> then);
+
+// Draws the window as GTK renders it into a PNG file. False on failure, and when the
+// picture is of one colour (nothing drawn).
 bool SavePicture(GtkWidget *window, const std::filesystem::path &file);
 
 // Glyphs of the window's labels and buttons that no installed font has (drawn as boxes).
