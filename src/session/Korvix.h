@@ -227,7 +227,8 @@ private:
     bool DeviceReadyForDialog();
     int RunSettingsDialog(dialogs::DialogLogic &dialog, KorvixWindow parent);
     // The thread that processed a frame: shows what the pipeline stored on its own (the
-    // automatic exposure's gain or exposure, the automatic balance) in the open dialogs.
+    // automatic exposure's gain or exposure, measured balance and gray values) in the open
+    // dialogs.
     void ShowInOpenDialogs(const pipeline::PipelineChanges &changes);
     // recording/SessionRecording.cpp
     void RecordingWorker();

@@ -135,13 +135,15 @@ int CKorvix::SetCameraDlg(KorvixWindow parent) {
     } else if (mode == 2) {
         Capture();
     } else if (mode == 3) {
-        runFlag_ = 1;
+        // Resumed only if still paused: a trigger acquisition stopped meanwhile stays stopped.
+        int paused = 2;
+        runFlag_.compare_exchange_strong(paused, 1);
     }
     return result == 0 ? 0 : 1;
 }
 
 void CKorvix::ShowInOpenDialogs(const pipeline::PipelineChanges &changes) {
-    if (changes.autoExposureMode == 0 && !changes.balanceMeasured) return;
+    if (changes.autoExposureMode == 0 && !changes.imageMeasured) return;
     std::lock_guard<std::mutex> hold(dialogLock_);
     if (analogDialog_ != nullptr && changes.autoExposureMode == 2) {
         analogDialog_->ShowGlobalGain(changes.autoExposureValue);
@@ -149,7 +151,7 @@ void CKorvix::ShowInOpenDialogs(const pipeline::PipelineChanges &changes) {
     if (analogDialog_ != nullptr && changes.autoExposureMode == 1) {
         analogDialog_->ShowExposure(changes.autoExposureValue);
     }
-    if (imageDialog_ != nullptr && changes.balanceMeasured) imageDialog_->Refresh();
+    if (imageDialog_ != nullptr && changes.imageMeasured) imageDialog_->Refresh();
 }
 
 }  // namespace korvix

@@ -1,6 +1,7 @@
 #include "session/pipeline/FramePipeline.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/KorvixU3T2Base.h"
 #include "imaging/BayerSites.h"
@@ -80,7 +81,11 @@ PipelineChanges ProcessFrame(SessionImages &images, SessionSettings &settings,
 
     mask::RunMaskStep(images, colorIndex, settings.Window(), mask);
 
+    const ImageSettings beforeGray = image;
     RunGrayStep(images, colorIndex, image, settings);
+    changes.imageMeasured =
+        !std::equal(std::begin(image.grayGain), std::end(image.grayGain), beforeGray.grayGain) ||
+        !std::equal(std::begin(image.grayOffset), std::end(image.grayOffset), beforeGray.grayOffset);
 
     const bool deviceMirrorsH = core != nullptr && core->IsMirrorHSupported();
     const bool deviceMirrorsV = core != nullptr && core->IsMirrorVSupported();
@@ -92,7 +97,7 @@ PipelineChanges ProcessFrame(SessionImages &images, SessionSettings &settings,
             imaging::MirroredBayerMode(image.bayerMode, camera.mirrorV != 0, camera.mirrorH != 0);
         if (image.autoBalance != 0) {
             MeasureBalance(*raw, bayerPhase, image, settings);
-            changes.balanceMeasured = true;
+            changes.imageMeasured = true;
         }
         ConvertToColor(*raw, *output, bayerPhase, image);
     }

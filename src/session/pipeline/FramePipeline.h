@@ -39,7 +39,9 @@ namespace korvix::pipeline {
 struct PipelineChanges {
     int autoExposureMode = 0;  // 1 the exposure, 2 the global gain was set to the value
     int32_t autoExposureValue = 0;
-    bool balanceMeasured = false;  // the automatic balance stored new balance values
+    // The automatic balance or the gray measurement stored new balance, gray gain or gray
+    // offset values.
+    bool imageMeasured = false;
 };
 PipelineChanges ProcessFrame(SessionImages &images, SessionSettings &settings,
                              core::CKorvixU3T2Base *core, int colorIndex,
