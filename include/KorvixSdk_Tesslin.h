@@ -360,8 +360,9 @@ KORVIX_API int KORVIX_CALL Korvix_SetConfigFilter(int handle);
  *  106  black level                  device decides;        device value, records
  *                                    records CAMERR_NONE    CAMERR_NONE
  *
- * Ids 105 and 106 record CAMERR_NOT_SUPPORTED on a camera without them. Any other id, the
- * channel ids 29 to 36 among them, records CAMERR_PARAMETER. */
+ * Ids 105 and 106 record CAMERR_NOT_SUPPORTED on a camera without them; the IMX993 reports
+ * the auxiliary mode it identified at start-up and refuses a change (CAMERR_IO). Any other
+ * id, the channel ids 29 to 36 among them, records CAMERR_PARAMETER. */
 KORVIX_API int KORVIX_CALL Korvix_GetFilterValue(int handle, int id, int *ok);
 /* Writes setting `id` (table above): stores it and, for the device settings (13 to 18 and
  * 100 to 106 but 102 and 103), writes it to the camera. Returns 1, or 0 and records
@@ -411,6 +412,17 @@ KORVIX_API int KORVIX_CALL Korvix_SetBayerMode(int handle, int value);
 /* Id 13: global gain within the camera's limits; the camera's value is read back. */
 KORVIX_API int KORVIX_CALL Korvix_GetGlobalGain(int handle, int *ok);
 KORVIX_API int KORVIX_CALL Korvix_SetGlobalGain(int handle, int value);
+/* Ids 14 to 17: colour gains within the camera's colour-gain limits (Korvix_GetCameraInfo).
+ * The IMX99x cameras have none: their limits are 0..0 and the camera refuses the value
+ * (result 0, CAMERR_IO); the getters return 0. */
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainRed(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainRed(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainGreen1(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainGreen1(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainGreen2(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainGreen2(int handle, int value);
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainBlue(int handle, int *ok);
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainBlue(int handle, int value);
 /* Id 18: exposure in tenths of a millisecond within the camera's limits. */
 KORVIX_API int KORVIX_CALL Korvix_GetExposureTime(int handle, int *ok);
 KORVIX_API int KORVIX_CALL Korvix_SetExposureTime(int handle, int value);
@@ -503,6 +515,9 @@ KORVIX_API int KORVIX_CALL Korvix_SetInternalCorrection(int handle, int value);
  * be NULL) and return 0, recording nothing. */
 KORVIX_API int KORVIX_CALL Korvix_GetSamplingRate(int handle, int *value);
 KORVIX_API int KORVIX_CALL Korvix_GetVideoFormat(int handle, int *value);
+/* Hands the value to the camera and returns its result (0 on this camera); records
+ * nothing. */
+KORVIX_API int KORVIX_CALL Korvix_SetSamplingRate(int handle, int value);
 /* Reads the camera's input port byte into *value and returns 1. On failure returns 0 and
  * announces, without recording, CAMERR_NOT_READY (no device core) or CAMERR_PARAMETER
  * (value NULL or the read failed). */

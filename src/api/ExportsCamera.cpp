@@ -251,6 +251,13 @@ KORVIX_API int KORVIX_CALL Korvix_GetSamplingRate(int handle, int *value) {
 KORVIX_API int KORVIX_CALL Korvix_GetVideoFormat(int handle, int *value) {
     return GetSamplingRate(handle, value);
 }
+KORVIX_API int KORVIX_CALL Korvix_SetSamplingRate(int handle, int value) {
+    return CallSession(handle, 0, [&](CKorvix &session) {
+        CKorvixU3T2Base *device = session.Core();
+        return device ? device->SetSamplingRate(value) : 0;
+    });
+}
+
 KORVIX_API int KORVIX_CALL Korvix_GetIOPort(int handle, uint8_t *value) {
     return CallSession(handle, 0, [&](CKorvix &session) { return GetIOPort(session, value); });
 }

@@ -74,6 +74,18 @@ KORVIX_API int KORVIX_CALL Korvix_GetBayerMode(int handle, int *ok) {
 KORVIX_API int KORVIX_CALL Korvix_GetBrightness(int handle, int *ok) {
     return Korvix_GetFilterValue(handle, kBrightness, ok);
 }
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainBlue(int handle, int *ok) {
+    return Korvix_GetFilterValue(handle, kColorGainBlue, ok);
+}
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainGreen1(int handle, int *ok) {
+    return Korvix_GetFilterValue(handle, kColorGainGreen1, ok);
+}
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainGreen2(int handle, int *ok) {
+    return Korvix_GetFilterValue(handle, kColorGainGreen2, ok);
+}
+KORVIX_API int KORVIX_CALL Korvix_GetColorGainRed(int handle, int *ok) {
+    return Korvix_GetFilterValue(handle, kColorGainRed, ok);
+}
 KORVIX_API int KORVIX_CALL Korvix_GetContrast(int handle, int *ok) {
     return Korvix_GetFilterValue(handle, kContrast, ok);
 }
@@ -154,6 +166,18 @@ KORVIX_API int KORVIX_CALL Korvix_SetBayerMode(int handle, int value) {
 }
 KORVIX_API int KORVIX_CALL Korvix_SetBrightness(int handle, int value) {
     return Korvix_SetFilterValue(handle, kBrightness, value);
+}
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainBlue(int handle, int value) {
+    return Korvix_SetFilterValue(handle, kColorGainBlue, value);
+}
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainGreen1(int handle, int value) {
+    return Korvix_SetFilterValue(handle, kColorGainGreen1, value);
+}
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainGreen2(int handle, int value) {
+    return Korvix_SetFilterValue(handle, kColorGainGreen2, value);
+}
+KORVIX_API int KORVIX_CALL Korvix_SetColorGainRed(int handle, int value) {
+    return Korvix_SetFilterValue(handle, kColorGainRed, value);
 }
 KORVIX_API int KORVIX_CALL Korvix_SetContrast(int handle, int value) {
     return Korvix_SetFilterValue(handle, kContrast, value);

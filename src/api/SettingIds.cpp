@@ -63,6 +63,9 @@ Limits Fixed(Device &) {
 Limits GlobalGainLimits(Device &device) {
     return {device.GetGlobalGainMin(), device.GetGlobalGainMax()};
 }
+Limits ColorGainLimits(Device &device) {
+    return {device.GetChannelGainMin(), device.GetChannelGainMax()};
+}
 Limits ExposureLimits(Device &device) {
     return {device.GetExposureTimeMin(), device.GetExposureTimeMax()};
 }
@@ -140,6 +143,31 @@ int ReadGlobalGain(Target &target, const SettingRow &, int *) {
     return target.device.GetGlobalGain();
 }
 
+// The colour channels: the device's channel and the cached field of each.
+struct ColorChannel {
+    sensors::ColorGainChannel channel;
+    int32_t CameraSettings::*cached;
+};
+constexpr ColorChannel kRed{sensors::ColorGainChannel::Red, &CameraSettings::colorGainRed};
+constexpr ColorChannel kGreen1{sensors::ColorGainChannel::Green1,
+                               &CameraSettings::colorGainGreen1};
+constexpr ColorChannel kGreen2{sensors::ColorGainChannel::Green2,
+                               &CameraSettings::colorGainGreen2};
+constexpr ColorChannel kBlue{sensors::ColorGainChannel::Blue, &CameraSettings::colorGainBlue};
+
+template <const ColorChannel &Channel>
+int WriteColorGain(Target &target, const SettingRow &, int value) {
+    if (!target.device.SetColorGain(Channel.channel, static_cast<unsigned>(value))) {
+        return Refused(target);
+    }
+    target.settings.UpdateCamera([&](CameraSettings &camera) { camera.*Channel.cached = value; });
+    return 1;
+}
+template <const ColorChannel &Channel>
+int ReadColorGain(Target &target, const SettingRow &, int *) {
+    return target.device.GetColorGain(Channel.channel);
+}
+
 // A device that takes a real exposure keeps exposureSeconds in step with the integer one.
 int WriteExposure(Target &target, const SettingRow &, int value) {
     Device &device = target.device;
@@ -182,6 +210,21 @@ int ReadGainMode(Target &target, const SettingRow &, int *) {
     return target.device.GetGainMode();
 }
 
+int WriteAuxSwitch(Target &target, const SettingRow &, int value) {
+    if (!target.device.IsAuxModeSupported()) return Fail(target, nullptr, CAMERR_NOT_SUPPORTED);
+    const int on = value > 0 ? 1 : 0;
+    if (!target.device.SetAuxMode(on)) return Refused(target);
+    target.settings.UpdateCamera([&](CameraSettings &camera) { camera.auxSwitch = on; });
+    return 1;
+}
+int ReadAuxSwitch(Target &target, const SettingRow &, int *ok) {
+    if (!target.device.IsAuxModeSupported()) return Fail(target, ok, CAMERR_NOT_SUPPORTED);
+    int mode = 0;
+    if (!target.device.GetAuxMode(&mode)) return Fail(target, ok, CAMERR_IO);
+    target.session.PushError(CAMERR_NONE);
+    return mode != 0 ? 1 : 0;
+}
+
 int WriteBlackLevel(Target &target, const SettingRow &, int level) {
     if (!target.device.IsBlackLevelSupported()) {
         return Fail(target, nullptr, CAMERR_NOT_SUPPORTED);
@@ -215,6 +258,10 @@ constexpr SettingRow kSettings[] = {
     {kGamma, Fixed<0, 200>, FieldOf<&ImageSettings::gamma>, StoreValue, ReadValue},
     {kBayerMode, Fixed<0, 3>, FieldOf<&ImageSettings::bayerMode>, StoreValue, ReadValue},
     {kGlobalGain, GlobalGainLimits, nullptr, WriteGlobalGain, ReadGlobalGain},
+    {kColorGainRed, ColorGainLimits, nullptr, WriteColorGain<kRed>, ReadColorGain<kRed>},
+    {kColorGainGreen1, ColorGainLimits, nullptr, WriteColorGain<kGreen1>, ReadColorGain<kGreen1>},
+    {kColorGainGreen2, ColorGainLimits, nullptr, WriteColorGain<kGreen2>, ReadColorGain<kGreen2>},
+    {kColorGainBlue, ColorGainLimits, nullptr, WriteColorGain<kBlue>, ReadColorGain<kBlue>},
     {kExposure, ExposureLimits, nullptr, WriteExposure, ReadExposure},
     {kGrayMode, Fixed<0, 2>, FieldOf<&ImageSettings::grayMode>, StoreValue, ReadValue},
     {kGrayGainR, Fixed<0, 255>, GrayGainOf<0>, StoreValue, ReadValue},
@@ -231,6 +278,7 @@ constexpr SettingRow kSettings[] = {
     {kDotFilter, Fixed<0, 1>, nullptr, StoreDotFilter, ReadDotFilter},
     {kMaskFilter, Fixed<0, 1>, nullptr, StoreMaskFilter, ReadMaskFilter},
     {kGainMode, nullptr, nullptr, WriteGainMode, ReadGainMode},
+    {kAuxSwitch, nullptr, nullptr, WriteAuxSwitch, ReadAuxSwitch},
     {kBlackLevel, nullptr, nullptr, WriteBlackLevel, ReadBlackLevel},
 };
 

@@ -37,6 +37,10 @@ const RangedSetting kRanged[] = {
     {11, Korvix_GetGamma, Korvix_SetGamma, Bounds::Fixed, 0, 200},
     {12, Korvix_GetBayerMode, Korvix_SetBayerMode, Bounds::Fixed, 0, 3},
     {13, Korvix_GetGlobalGain, Korvix_SetGlobalGain, Bounds::GlobalGain, 0, 0},
+    {14, Korvix_GetColorGainRed, Korvix_SetColorGainRed, Bounds::ColorGain, 0, 0},
+    {15, Korvix_GetColorGainGreen1, Korvix_SetColorGainGreen1, Bounds::ColorGain, 0, 0},
+    {16, Korvix_GetColorGainGreen2, Korvix_SetColorGainGreen2, Bounds::ColorGain, 0, 0},
+    {17, Korvix_GetColorGainBlue, Korvix_SetColorGainBlue, Bounds::ColorGain, 0, 0},
     {18, Korvix_GetExposureTime, Korvix_SetExposureTime, Bounds::Exposure, 0, 0},
     {19, Korvix_GetGrayMode, Korvix_SetGrayMode, Bounds::Fixed, 0, 2},
     {20, Korvix_GetGrayGainR, Korvix_SetGrayGainR, Bounds::Fixed, 0, 255},
@@ -235,7 +239,7 @@ TEST_F(SystemSettingsById, SettingsThisCameraLacks) {
     EXPECT_EQ(Korvix_SetPeltier(handle, 1), 0);
     EXPECT_EQ(Errors(handle), Codes(CAMERR_NOT_SUPPORTED, CAMERR_NOT_SUPPORTED));
 
-    for (const int id : {106}) {
+    for (const int id : {105, 106}) {
         ok = -1;
         EXPECT_EQ(Korvix_GetFilterValue(handle, id, &ok), 0) << id;
         EXPECT_EQ(ok, 0);
