@@ -43,7 +43,8 @@ int32_t &ColourGain(CameraSettings &camera, int index) {
 
 std::string Fixed(double value, int decimals) {
     char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
     return std::string(text, result.ptr);
 }
 
@@ -87,7 +88,8 @@ void AnalogDialog::OnInit(DialogHost &host) {
         page.Show(kPeltier, core_.HasPeltier() != 0);
         // None of these cameras has the short-exposure mode of other heads.
         page.Show(kShortExposure, false);
-        const DialogTemplate &texts = GetDialogTemplate(TemplateId::AnalogMonoPage, LanguageOfLocale());
+        const DialogTemplate &texts =
+            GetDialogTemplate(TemplateId::AnalogMonoPage, LanguageOfLocale());
         const int mode = core_.HasGainMode() != 0 ? core_.GetGainMode() : -1;
         if (mode >= 0) {
             page.ListAdd(kGainMode, texts.String("highGain"));
@@ -102,13 +104,16 @@ void AnalogDialog::SetUpRanges() {
     DialogControls &page = Page();
     const int gainMin = core_.GetGlobalGainMin(), gainMax = core_.GetGlobalGainMax();
     SetUpSliderEdit(page, kGain, gainMin, gainMax, (gainMax - gainMin) / 8, 0, true);
-    SetUpSliderEdit(page, kExposure, core_.GetExposureTimeMin(), core_.GetExposureTimeMax(), 0, 0, true);
+    SetUpSliderEdit(page, kExposure, core_.GetExposureTimeMin(), core_.GetExposureTimeMax(), 0, 0,
+                    true);
     if (colourPage_) {
         for (const SliderEditIds &ids : kColourGains) {
-            SetUpSliderEdit(page, ids, core_.GetChannelGainMin(), core_.GetChannelGainMax(), 0, 0, false);
+            SetUpSliderEdit(page, ids, core_.GetChannelGainMin(), core_.GetChannelGainMax(), 0, 0,
+                            false);
         }
     } else if (core_.IsBlackLevelSupported() != 0) {
-        SetUpSliderEdit(page, kBlackLevel, core_.GetBlackLevelMin(), core_.GetBlackLevelMax(), 0, 0, true);
+        SetUpSliderEdit(page, kBlackLevel, core_.GetBlackLevelMin(), core_.GetBlackLevelMax(), 0, 0,
+                        true);
     }
 }
 
@@ -118,7 +123,8 @@ void AnalogDialog::SetUpExposureInSeconds() {
     exposureInSeconds_ = core_.IsExposureTimeExSupported() != 0 &&
                          core_.GetExposureTimeExMin(&minimum) != 0 &&
                          core_.GetExposureTimeExMax(&maximum) != 0;
-    for (int id : {kSecondsCaption, kSecondsEdit, kUnitList, kRangeText}) page.Show(id, exposureInSeconds_);
+    for (int id : {kSecondsCaption, kSecondsEdit, kUnitList, kRangeText})
+        page.Show(id, exposureInSeconds_);
     ShowSliderEditControls(page, kExposure, !exposureInSeconds_);
     page.Show(kExposureCaption, !exposureInSeconds_);
     page.Show(kMilliseconds, !exposureInSeconds_);
@@ -128,11 +134,12 @@ void AnalogDialog::SetUpExposureInSeconds() {
     for (int unit = firstUnit_; unit <= lastUnit; ++unit) page.ListAdd(kUnitList, kUnitNames[unit]);
     const int minUnit = firstUnit_, maxUnit = lastUnit;
     char range[96];
-    std::snprintf(range, sizeof range, "%d%s - %d%s", static_cast<int>(minimum * kUnitFactors[minUnit]),
-                  kUnitNames[minUnit], static_cast<int>(maximum * kUnitFactors[maxUnit]),
-                  kUnitNames[maxUnit]);
+    std::snprintf(range, sizeof range, "%d%s - %d%s",
+                  static_cast<int>(minimum * kUnitFactors[minUnit]), kUnitNames[minUnit],
+                  static_cast<int>(maximum * kUnitFactors[maxUnit]), kUnitNames[maxUnit]);
     const TemplateId texts = colourPage_ ? TemplateId::AnalogColorPage : TemplateId::AnalogMonoPage;
-    page.SetText(kRangeText, GetDialogTemplate(texts, LanguageOfLocale()).String("rangePrefix") + range);
+    page.SetText(kRangeText,
+                 GetDialogTemplate(texts, LanguageOfLocale()).String("rangePrefix") + range);
 }
 
 // Every control's value from the cached settings.
@@ -145,7 +152,8 @@ void AnalogDialog::LoadControls() {
         CameraSettings copy = camera;
         for (int i = 0; i < 4; ++i) ShowSliderEdit(page, kColourGains[i], ColourGain(copy, i));
     } else {
-        if (core_.IsBlackLevelSupported() != 0) ShowSliderEdit(page, kBlackLevel, camera.blackLevel);
+        if (core_.IsBlackLevelSupported() != 0)
+            ShowSliderEdit(page, kBlackLevel, camera.blackLevel);
         page.SetChecked(kPeltier, camera.cooler != 0);
         if (page.IsShown(kGainMode)) page.ListSelect(kGainMode, core_.GetGainMode());
     }
@@ -161,7 +169,9 @@ void AnalogDialog::LoadControls() {
     ShowMilliseconds();
 }
 
-int AnalogDialog::SelectedUnit() { return firstUnit_ + std::max(Page().ListSelection(kUnitList), 0); }
+int AnalogDialog::SelectedUnit() {
+    return firstUnit_ + std::max(Page().ListSelection(kUnitList), 0);
+}
 
 void AnalogDialog::ShowExposureInSeconds() {
     if (!exposureInSeconds_) return;
@@ -353,10 +363,12 @@ void AnalogDialog::CopyControlsToCache() {
         c.globalGain = number(kGain.edit).value_or(c.globalGain);
         c.exposure = number(kExposure.edit).value_or(c.exposure);
         if (colourPage_) {
-            for (int i = 0; i < 4; ++i) ColourGain(c, i) = number(kColourGains[i].edit).value_or(ColourGain(c, i));
+            for (int i = 0; i < 4; ++i)
+                ColourGain(c, i) = number(kColourGains[i].edit).value_or(ColourGain(c, i));
             return;
         }
-        if (page.IsShown(kBlackLevel.edit)) c.blackLevel = number(kBlackLevel.edit).value_or(c.blackLevel);
+        if (page.IsShown(kBlackLevel.edit))
+            c.blackLevel = number(kBlackLevel.edit).value_or(c.blackLevel);
         if (page.IsShown(kPeltier)) c.cooler = page.IsChecked(kPeltier) ? 1 : 0;
         if (page.IsShown(kGainMode) && page.ListSelection(kGainMode) >= 0) {
             c.gainMode = page.ListSelection(kGainMode) != 0 ? 1 : 0;

@@ -17,7 +17,7 @@ class CKorvixU3T2Base;
 namespace korvix::dialogs {
 
 class AnalogDialog : public DialogLogic {
-public:
+  public:
     AnalogDialog(SessionSettings &settings, core::CKorvixU3T2Base &core);
 
     TemplateId FrameTemplate() const override { return TemplateId::AnalogFrame; }
@@ -34,7 +34,7 @@ public:
     void ShowGlobalGain(int gain);
     void ShowExposure(int exposure);
 
-private:
+  private:
     DialogControls &Page() { return Host()->Page(0); }
     void SetUpRanges();
     void SetUpExposureInSeconds();

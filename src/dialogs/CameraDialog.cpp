@@ -26,7 +26,9 @@ std::string SizeLine(const SizeEntry &entry) {
     return line;
 }
 
-int EditNumber(DialogControls &controls, int id) { return ParseInteger(controls.GetText(id)).value_or(0); }
+int EditNumber(DialogControls &controls, int id) {
+    return ParseInteger(controls.GetText(id)).value_or(0);
+}
 
 }  // namespace
 
@@ -36,7 +38,9 @@ std::string CameraDialog::Text(const std::string &key) const {
     return GetDialogTemplate(TemplateId::Camera, language_).String(key);
 }
 
-std::string CameraDialog::ColorLabel(int index) const { return Text("colorMode" + std::to_string(index)); }
+std::string CameraDialog::ColorLabel(int index) const {
+    return Text("colorMode" + std::to_string(index));
+}
 
 void CameraDialog::OnInit(DialogHost &host) {
     DialogLogic::OnInit(host);
@@ -52,7 +56,8 @@ void CameraDialog::OnInit(DialogHost &host) {
     const int subSample = format_.subSample == 1 ? 1 : 0;
     controls.ListSelect(kSubSampleList, subSample);
 
-    for (int clock = 0; clock < 3; ++clock) controls.ListAdd(kClockList, Text("clock" + std::to_string(clock)));
+    for (int clock = 0; clock < 3; ++clock)
+        controls.ListAdd(kClockList, Text("clock" + std::to_string(clock)));
     controls.ListSelect(kClockList, kFixedClock);
     controls.Enable(kClockList, false);
 
@@ -79,7 +84,8 @@ void CameraDialog::FillColorList() {
     if (device_.canOutput8Bit) controls.ListAdd(kColorList, ColorLabel(0));
     if (device_.canOutput16Bit) controls.ListAdd(kColorList, ColorLabel(1));
     if (device_.canOutputColor) {
-        for (int index = 2; index < kColorModes; ++index) controls.ListAdd(kColorList, ColorLabel(index));
+        for (int index = 2; index < kColorModes; ++index)
+            controls.ListAdd(kColorList, ColorLabel(index));
     }
     if (!device_.canOutputColor) {
         if (device_.canOutput16Bit) {
@@ -152,10 +158,11 @@ void CameraDialog::OnSubSampleChanged() {
         return;
     }
     EnableWindowEdits(false);
-    auto full = std::find_if(format_.sizes.begin(), format_.sizes.end(), [](const SizeEntry &entry) {
-        return entry.width == kFullWindow.width && entry.height == kFullWindow.height &&
-               entry.startX == 0 && entry.startY == 0;
-    });
+    auto full =
+        std::find_if(format_.sizes.begin(), format_.sizes.end(), [](const SizeEntry &entry) {
+            return entry.width == kFullWindow.width && entry.height == kFullWindow.height &&
+                   entry.startX == 0 && entry.startY == 0;
+        });
     int index = static_cast<int>(full - format_.sizes.begin());
     if (full == format_.sizes.end()) {
         if (format_.sizes.size() >= StreamFormat::kMaxSizes) {
@@ -184,7 +191,8 @@ bool CameraDialog::Collect() {
         return false;
     }
     if (size >= 0) format_.size = size;
-    if (controls.ListSelection(kSubSampleList) >= 0) format_.subSample = controls.ListSelection(kSubSampleList);
+    if (controls.ListSelection(kSubSampleList) >= 0)
+        format_.subSample = controls.ListSelection(kSubSampleList);
     if (controls.ListSelection(kClockList) >= 0) format_.clock = controls.ListSelection(kClockList);
     format_.waitTime = ParseInteger(controls.GetText(kWaitTime)).value_or(format_.waitTime);
 

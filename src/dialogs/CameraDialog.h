@@ -15,7 +15,7 @@ namespace korvix::dialogs {
 
 // What the session tells the dialog about the selected camera.
 struct CameraDialogDevice {
-    std::string cameraKey;  // the camera's key path in the settings store
+    std::string cameraKey;        // the camera's key path in the settings store
     bool widthVariable = false;   // the device allows a free horizontal window
     bool heightVariable = false;  // ... and a free vertical window
     bool canOutput8Bit = false;
@@ -53,7 +53,7 @@ StreamFormat LoadStreamFormat(const std::string &cameraKey);
 void SaveStreamFormat(const std::string &cameraKey, const StreamFormat &format);
 
 class CameraDialog : public DialogLogic {
-public:
+  public:
     explicit CameraDialog(CameraDialogDevice device);
 
     TemplateId FrameTemplate() const override { return TemplateId::Camera; }
@@ -64,7 +64,7 @@ public:
     void OnSliderMoved(int, int, int) override {}
     void OnTabChanged(int) override {}
 
-private:
+  private:
     DialogControls &Controls() { return Host()->Frame(); }
     std::string Text(const std::string &key) const;
     std::string ColorLabel(int index) const;

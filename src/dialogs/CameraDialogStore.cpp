@@ -18,7 +18,8 @@ std::string PresetKey(const std::string &cameraKey, int index) {
 
 void Read(RegistryKey &key, const char *name, int32_t &value) {
     uint32_t stored = 0;
-    if (key.GetDword(name, stored) == platform::RegistryResult::Ok) value = static_cast<int32_t>(stored);
+    if (key.GetDword(name, stored) == platform::RegistryResult::Ok)
+        value = static_cast<int32_t>(stored);
 }
 
 // The preset values in their stored order.
@@ -27,8 +28,8 @@ struct PresetValue {
     int32_t SizeEntry::*field;
 };
 constexpr PresetValue kPresetValues[] = {
-    {"TH", &SizeEntry::totalWidth}, {"TV", &SizeEntry::totalHeight}, {"EH", &SizeEntry::width},
-    {"EV", &SizeEntry::height},     {"EHS", &SizeEntry::startX},     {"EVS", &SizeEntry::startY},
+    {"TH", &SizeEntry::totalWidth},   {"TV", &SizeEntry::totalHeight}, {"EH", &SizeEntry::width},
+    {"EV", &SizeEntry::height},       {"EHS", &SizeEntry::startX},     {"EVS", &SizeEntry::startY},
     {"Buf", &SizeEntry::bufferCount},
 };
 
@@ -37,7 +38,7 @@ struct FormatValue {
     int32_t StreamFormat::*field;
 };
 constexpr FormatValue kFormatValues[] = {
-    {"Size", &StreamFormat::size},         {"Color", &StreamFormat::color},
+    {"Size", &StreamFormat::size},           {"Color", &StreamFormat::color},
     {"SubSample", &StreamFormat::subSample}, {"WaitTime", &StreamFormat::waitTime},
     {"Clock", &StreamFormat::clock},
 };
@@ -52,7 +53,8 @@ StreamFormat LoadStreamFormat(const std::string &cameraKey) {
         auto preset = RegistryKey::Open(PresetKey(cameraKey, index));
         if (!preset) break;
         SizeEntry entry;
-        for (const PresetValue &value : kPresetValues) Read(*preset, value.name, entry.*value.field);
+        for (const PresetValue &value : kPresetValues)
+            Read(*preset, value.name, entry.*value.field);
         format.sizes.push_back(entry);
     }
     for (const FormatValue &value : kFormatValues) Read(*camera, value.name, format.*value.field);
@@ -66,7 +68,9 @@ void SaveStreamFormat(const std::string &cameraKey, const StreamFormat &format) 
         auto preset = RegistryKey::Create(PresetKey(cameraKey, static_cast<int>(index)));
         if (!preset) return;
         for (const PresetValue &value : kPresetValues) {
-            if (!preset->SetDword(value.name, static_cast<uint32_t>(format.sizes[index].*value.field))) return;
+            if (!preset->SetDword(value.name,
+                                  static_cast<uint32_t>(format.sizes[index].*value.field)))
+                return;
         }
     }
     for (const FormatValue &value : kFormatValues) {

@@ -38,7 +38,7 @@ namespace korvix::dialogs {
 // The controls of one surface (a frame or a page), addressed by id, the operations a Win32
 // dialog offers through SetDlgItemText, SendDlgItemMessage, EnableWindow and ShowWindow.
 class DialogControls {
-public:
+  public:
     virtual ~DialogControls() = default;
 
     // Edit and static text (a static's caption; a button's caption).
@@ -96,7 +96,7 @@ enum class Notification {
 // The host's side of one open dialog, handed to the logic in OnInit and valid until
 // OnDestroy returns.
 class DialogHost {
-public:
+  public:
     virtual ~DialogHost() = default;
 
     // The frame's controls, and page `index` (0-based, in the request's order).
@@ -120,7 +120,7 @@ public:
 
 // The logic of one dialog, driven by the host. Implemented in src/dialogs.
 class DialogLogic {
-public:
+  public:
     virtual ~DialogLogic() = default;
 
     // The templates the host builds: the frame, then the pages in tab order (a dialog
@@ -146,11 +146,11 @@ public:
     // lock that OnDestroy takes to forget it.
     void PostToDialog(std::function<void()> work);
 
-protected:
+  protected:
     // The open dialog's host; null before OnInit and after OnDestroy. Dialog thread only.
     DialogHost *Host() const { return host_; }
 
-private:
+  private:
     void Attach(DialogHost &host);
     void Detach();
 

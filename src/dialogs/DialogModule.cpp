@@ -54,7 +54,8 @@ DialogHostEntry LoadedEntry() {
 int RunDialog(DialogLogic &logic, void *parent) {
     const Language language = LanguageOfLocale();
     std::vector<const DialogTemplate *> pages;
-    for (TemplateId page : logic.PageTemplates()) pages.push_back(&GetDialogTemplate(page, language));
+    for (TemplateId page : logic.PageTemplates())
+        pages.push_back(&GetDialogTemplate(page, language));
     DialogRequest request;
     request.parent = parent;
     request.logic = &logic;

@@ -41,7 +41,7 @@ struct DialogRequest {
     int interfaceVersion = kDialogInterfaceVersion;
     void *parent = nullptr;  // the application's window (an X11 window id), may be null
     DialogLogic *logic = nullptr;
-    const DialogTemplate *frame = nullptr;       // logic->FrameTemplate() in the language
+    const DialogTemplate *frame = nullptr;         // logic->FrameTemplate() in the language
     const DialogTemplate *const *pages = nullptr;  // logic->PageTemplates(), same order
     int pageCount = 0;
 };

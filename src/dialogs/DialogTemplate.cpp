@@ -19,8 +19,8 @@ constexpr int kLanguageCount = 2;
 
 // File base names, indexed by TemplateId.
 constexpr std::array<const char *, kTemplateCount> kFileNames = {
-    "camera",           "image_frame",     "image_filter_page", "gray_filter_page",
-    "analog_frame",     "analog_mono_page", "analog_color_page",
+    "camera",       "image_frame",      "image_filter_page", "gray_filter_page",
+    "analog_frame", "analog_mono_page", "analog_color_page",
 };
 
 const char *LanguageKey(Language language) {
@@ -106,7 +106,8 @@ DialogTemplate Parse(TemplateId id, const char *text, Language language) {
             result.strings[key] = texts.at(LanguageKey(language)).get<std::string>();
         }
     }
-    for (const json &item : file.at("controls")) result.controls.push_back(ParseControl(item, language));
+    for (const json &item : file.at("controls"))
+        result.controls.push_back(ParseControl(item, language));
     return result;
 }
 

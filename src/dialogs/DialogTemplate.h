@@ -83,14 +83,14 @@ inline constexpr int kUnaddressedControl = -1;
 struct ControlTemplate {
     int id = kUnaddressedControl;
     ControlKind kind = ControlKind::Static;
-    std::string caption;  // in the template's language; may be empty
+    std::string caption;                      // in the template's language; may be empty
     int x = 0, y = 0, width = 0, height = 0;  // dialog units, from the dialog's top-left
-    bool hidden = false;         // not shown until the logic shows it
-    bool disabled = false;       // disabled until the logic enables it
-    bool defaultButton = false;  // the button Enter presses
-    bool groupStart = false;     // first of a group of radio buttons
-    bool numbersOnly = false;    // an edit that accepts digits only
-    int buddy = kUnaddressedControl;  // a spin control's edit
+    bool hidden = false;                      // not shown until the logic shows it
+    bool disabled = false;                    // disabled until the logic enables it
+    bool defaultButton = false;               // the button Enter presses
+    bool groupStart = false;                  // first of a group of radio buttons
+    bool numbersOnly = false;                 // an edit that accepts digits only
+    int buddy = kUnaddressedControl;          // a spin control's edit
 };
 
 struct FontTemplate {
@@ -105,7 +105,7 @@ struct DialogTemplate {
     Language language = Language::English;
     std::string title;  // frames only
     FontTemplate font;
-    int width = 0, height = 0;            // dialog units
+    int width = 0, height = 0;             // dialog units
     int pageOriginX = 0, pageOriginY = 0;  // frames with pages, from the tab control
     std::vector<ControlTemplate> controls;
     std::map<std::string, std::string> strings;

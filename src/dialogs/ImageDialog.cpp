@@ -9,36 +9,49 @@ namespace {
 
 constexpr int kOk = 1, kCancel = 2, kDefault = 3;
 constexpr int kTabControl = 1001;
-constexpr int kOnce = 2074;        // white balance (image page) or gray gain (gray page) once
-constexpr int kAllFrames = 1035;   // the same, every frame
-constexpr int kBayerFirst = 1030;  // radio buttons 1030..1033: Bayer phase 0..3
+constexpr int kOnce = 2074;           // white balance (image page) or gray gain (gray page) once
+constexpr int kAllFrames = 1035;      // the same, every frame
+constexpr int kBayerFirst = 1030;     // radio buttons 1030..1033: Bayer phase 0..3
 constexpr int kGrayModeFirst = 1046;  // radio buttons 1046..1048: gray mode 0..2
 constexpr int kDefaultBayerMode = 3;
 
 using Row = ImageDialog::Row;
 
+template <int32_t ImageSettings::*Field>
+int32_t &Member(ImageSettings &settings) {
+    return settings.*Field;
+}
+template <int Site>
+int32_t &GrayGain(ImageSettings &settings) {
+    return settings.grayGain[Site];
+}
+template <int Site>
+int32_t &GrayOffset(ImageSettings &settings) {
+    return settings.grayOffset[Site];
+}
+
 const Row kImageRows[] = {
-    {{2001, 2002, 2004}, [](ImageSettings &s) -> int32_t & { return s.brightness; }, -255, 255, 64, 0, false},
-    {{2011, 2012, 2014}, [](ImageSettings &s) -> int32_t & { return s.contrast; }, -127, 127, 32, 0, false},
-    {{2021, 2022, 2024}, [](ImageSettings &s) -> int32_t & { return s.hue; }, -360, 360, 90, 0, true},
-    {{2031, 2032, 2034}, [](ImageSettings &s) -> int32_t & { return s.saturation; }, -255, 255, 64, 0, true},
-    {{2041, 2042, 2044}, [](ImageSettings &s) -> int32_t & { return s.sharpness; }, 0, 30, 4, 0, false},
-    {{2051, 2052, 2054}, [](ImageSettings &s) -> int32_t & { return s.balanceRed; }, 0, 400, 32, 100, true},
-    {{2061, 2062, 2063}, [](ImageSettings &s) -> int32_t & { return s.balanceGreen; }, 0, 400, 32, 100, true},
-    {{2071, 2072, 2073}, [](ImageSettings &s) -> int32_t & { return s.balanceBlue; }, 0, 400, 32, 100, true},
-    {{2081, 2082, 2084}, [](ImageSettings &s) -> int32_t & { return s.gamma; }, 0, 200, 32, 100, false},
+    {{2001, 2002, 2004}, Member<&ImageSettings::brightness>, -255, 255, 64, 0, false},
+    {{2011, 2012, 2014}, Member<&ImageSettings::contrast>, -127, 127, 32, 0, false},
+    {{2021, 2022, 2024}, Member<&ImageSettings::hue>, -360, 360, 90, 0, true},
+    {{2031, 2032, 2034}, Member<&ImageSettings::saturation>, -255, 255, 64, 0, true},
+    {{2041, 2042, 2044}, Member<&ImageSettings::sharpness>, 0, 30, 4, 0, false},
+    {{2051, 2052, 2054}, Member<&ImageSettings::balanceRed>, 0, 400, 32, 100, true},
+    {{2061, 2062, 2063}, Member<&ImageSettings::balanceGreen>, 0, 400, 32, 100, true},
+    {{2071, 2072, 2073}, Member<&ImageSettings::balanceBlue>, 0, 400, 32, 100, true},
+    {{2081, 2082, 2084}, Member<&ImageSettings::gamma>, 0, 200, 32, 100, false},
 };
 
 // Gains then offsets of the sites R, G1, G2, B: slider, edit and spin on consecutive ids.
 const Row kGrayRows[] = {
-    {{2100, 2101, 2102}, [](ImageSettings &s) -> int32_t & { return s.grayGain[0]; }, 0, 400, 32, 128, false},
-    {{2103, 2104, 2105}, [](ImageSettings &s) -> int32_t & { return s.grayGain[1]; }, 0, 400, 32, 128, false},
-    {{2106, 2107, 2108}, [](ImageSettings &s) -> int32_t & { return s.grayGain[2]; }, 0, 400, 32, 128, false},
-    {{2109, 2110, 2111}, [](ImageSettings &s) -> int32_t & { return s.grayGain[3]; }, 0, 400, 32, 128, false},
-    {{2112, 2113, 2114}, [](ImageSettings &s) -> int32_t & { return s.grayOffset[0]; }, -255, 255, 32, 128, false},
-    {{2115, 2116, 2117}, [](ImageSettings &s) -> int32_t & { return s.grayOffset[1]; }, -255, 255, 32, 128, false},
-    {{2118, 2119, 2120}, [](ImageSettings &s) -> int32_t & { return s.grayOffset[2]; }, -255, 255, 32, 128, false},
-    {{2121, 2122, 2123}, [](ImageSettings &s) -> int32_t & { return s.grayOffset[3]; }, -255, 255, 32, 128, false},
+    {{2100, 2101, 2102}, GrayGain<0>, 0, 400, 32, 128, false},
+    {{2103, 2104, 2105}, GrayGain<1>, 0, 400, 32, 128, false},
+    {{2106, 2107, 2108}, GrayGain<2>, 0, 400, 32, 128, false},
+    {{2109, 2110, 2111}, GrayGain<3>, 0, 400, 32, 128, false},
+    {{2112, 2113, 2114}, GrayOffset<0>, -255, 255, 32, 128, false},
+    {{2115, 2116, 2117}, GrayOffset<1>, -255, 255, 32, 128, false},
+    {{2118, 2119, 2120}, GrayOffset<2>, -255, 255, 32, 128, false},
+    {{2121, 2122, 2123}, GrayOffset<3>, -255, 255, 32, 128, false},
 };
 
 std::span<const Row> RowsOf(int page) {
@@ -70,12 +83,14 @@ void ImageDialog::OnInit(DialogHost &host) {
         SetUpSliderEdit(image, row.ids, row.minimum, row.maximum, row.ticks, 0,
                         colour || !row.colourOnly);
     }
-    for (int id : {kOnce, kAllFrames, kBayerFirst, kBayerFirst + 1, kBayerFirst + 2, kBayerFirst + 3}) {
+    for (int id :
+         {kOnce, kAllFrames, kBayerFirst, kBayerFirst + 1, kBayerFirst + 2, kBayerFirst + 3}) {
         image.Enable(id, colour);
     }
     if (monochrome_) {
         for (const Row &row : kGrayRows) {
-            SetUpSliderEdit(host.Page(kGrayPage), row.ids, row.minimum, row.maximum, row.ticks, 0, true);
+            SetUpSliderEdit(host.Page(kGrayPage), row.ids, row.minimum, row.maximum, row.ticks, 0,
+                            true);
         }
     }
     LoadPages();
@@ -93,7 +108,8 @@ void ImageDialog::LoadPage(int page) {
     if (page == kImagePage) {
         controls.SetChecked(kAllFrames, values.autoBalance != 0 && values.autoBalanceOnceA == 0);
     } else {
-        for (int mode = 0; mode < 3; ++mode) controls.SetChecked(kGrayModeFirst + mode, values.grayMode == mode);
+        for (int mode = 0; mode < 3; ++mode)
+            controls.SetChecked(kGrayModeFirst + mode, values.grayMode == mode);
         controls.SetChecked(kAllFrames, values.grayOneShot < 0);
     }
     ShowBayerMode(values.bayerMode);
@@ -101,7 +117,8 @@ void ImageDialog::LoadPage(int page) {
 
 void ImageDialog::ShowBayerMode(int mode) {
     for (int page = kImagePage; page <= (monochrome_ ? kGrayPage : kImagePage); ++page) {
-        for (int phase = 0; phase < 4; ++phase) Host()->Page(page).SetChecked(kBayerFirst + phase, phase == mode);
+        for (int phase = 0; phase < 4; ++phase)
+            Host()->Page(page).SetChecked(kBayerFirst + phase, phase == mode);
     }
 }
 
@@ -177,7 +194,8 @@ void ImageDialog::OnPageClick(int page, int id) {
     }
     if (id >= kGrayModeFirst && id < kGrayModeFirst + 3) {
         settings_.UpdateImage([&](ImageSettings &s) { s.grayMode = id - kGrayModeFirst; });
-        for (int mode = 0; mode < 3; ++mode) controls.SetChecked(kGrayModeFirst + mode, id == kGrayModeFirst + mode);
+        for (int mode = 0; mode < 3; ++mode)
+            controls.SetChecked(kGrayModeFirst + mode, id == kGrayModeFirst + mode);
     } else if (id == kOnce) {
         settings_.UpdateImage([](ImageSettings &s) { s.grayOneShot = 1; });
     } else if (id == kAllFrames) {

@@ -13,7 +13,7 @@
 namespace korvix::dialogs {
 
 class ImageDialog : public DialogLogic {
-public:
+  public:
     // `monochrome`: the session's colour mode is 8- or 16-bit monochrome, so the colour
     // controls of the Image Filter page are disabled and the Gray Filter page is present.
     ImageDialog(SessionSettings &settings, bool monochrome);
@@ -41,7 +41,7 @@ public:
         bool colourOnly;  // disabled in the monochrome modes
     };
 
-private:
+  private:
     static constexpr int kImagePage = 0;
     static constexpr int kGrayPage = 1;
 

@@ -57,6 +57,8 @@ std::optional<double> ParseReal(const std::string &text) {
     return value;
 }
 
-std::string IntegerText(int value) { return std::to_string(value); }
+std::string IntegerText(int value) {
+    return std::to_string(value);
+}
 
 }  // namespace korvix::dialogs

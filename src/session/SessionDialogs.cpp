@@ -85,10 +85,14 @@ int CKorvix::SetAnalogDlg(KorvixWindow parent) {
     }
     if (result != kDialogOk) {
         device.SetGlobalGain(static_cast<unsigned>(before.globalGain));
-        device.SetColorGain(sensors::ColorGainChannel::Green1, static_cast<unsigned>(before.colorGainGreen1));
-        device.SetColorGain(sensors::ColorGainChannel::Red, static_cast<unsigned>(before.colorGainRed));
-        device.SetColorGain(sensors::ColorGainChannel::Blue, static_cast<unsigned>(before.colorGainBlue));
-        device.SetColorGain(sensors::ColorGainChannel::Green2, static_cast<unsigned>(before.colorGainGreen2));
+        device.SetColorGain(sensors::ColorGainChannel::Green1,
+                            static_cast<unsigned>(before.colorGainGreen1));
+        device.SetColorGain(sensors::ColorGainChannel::Red,
+                            static_cast<unsigned>(before.colorGainRed));
+        device.SetColorGain(sensors::ColorGainChannel::Blue,
+                            static_cast<unsigned>(before.colorGainBlue));
+        device.SetColorGain(sensors::ColorGainChannel::Green2,
+                            static_cast<unsigned>(before.colorGainGreen2));
         if (exposureInSeconds) {
             device.SetExposureTimeEx(before.exposureSeconds);
         } else {
@@ -105,7 +109,8 @@ int CKorvix::SetAnalogDlg(KorvixWindow parent) {
             restored.gainMode = camera.gainMode;
             camera = restored;
         });
-        settings_.UpdateImage([bayerBefore](ImageSettings &image) { image.bayerMode = bayerBefore; });
+        settings_.UpdateImage(
+            [bayerBefore](ImageSettings &image) { image.bayerMode = bayerBefore; });
     }
     return result == 0 ? 0 : 1;
 }
@@ -121,9 +126,10 @@ int CKorvix::SetCameraDlg(KorvixWindow parent) {
     }
 
     const int deviceNumber = device.GetOpenDeviceNumber();
-    dialogs::CameraDialog dialog({persistence::CameraKeyPath(deviceNumber), device.GetWidthVariable() != 0,
-                                  device.GetHeightVariable() != 0, device.CanOutput8Bit() != 0,
-                                  device.CanOutput16Bit() != 0, device.CanOutputColor() != 0});
+    dialogs::CameraDialog dialog({persistence::CameraKeyPath(deviceNumber),
+                                  device.GetWidthVariable() != 0, device.GetHeightVariable() != 0,
+                                  device.CanOutput8Bit() != 0, device.CanOutput16Bit() != 0,
+                                  device.CanOutputColor() != 0});
     const int result = RunSettingsDialog(dialog, parent);
     if (result == kDialogOk) {
         persistence::LoadSizeSettings(settings_, deviceNumber, core_.get());

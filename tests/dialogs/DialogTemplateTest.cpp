@@ -9,8 +9,8 @@ namespace korvix::dialogs {
 namespace {
 
 constexpr TemplateId kAllTemplates[] = {
-    TemplateId::Camera,      TemplateId::ImageFrame,     TemplateId::ImageFilterPage,
-    TemplateId::GrayFilterPage, TemplateId::AnalogFrame, TemplateId::AnalogMonoPage,
+    TemplateId::Camera,          TemplateId::ImageFrame,  TemplateId::ImageFilterPage,
+    TemplateId::GrayFilterPage,  TemplateId::AnalogFrame, TemplateId::AnalogMonoPage,
     TemplateId::AnalogColorPage,
 };
 

@@ -18,7 +18,7 @@ constexpr int kFrame = ScriptedDialog::kFrame;
 constexpr int kOk = 1, kCancel = 2, kDefault = 3;
 
 class DialogsApi : public CatalogueTest {
-protected:
+  protected:
     // A session on the one simulated camera of `model` (see SystemCameraSettings).
     int HandleOn(const std::string &model) {
         UseCameras(model);
@@ -40,7 +40,8 @@ TEST_F(DialogsApi, CameraDialogOfAnImx990OnAnEmptyStore) {
     const int handle = HandleOn("imx990");
     ScriptedHost host([](ScriptedDialog &dialog) {
         ScriptedControls &controls = dialog.Surface(kFrame);
-        EXPECT_EQ(controls.Items(1009), (std::vector<std::string>{"Monochrome 8bit", "Monochrome 12bit *"}));
+        EXPECT_EQ(controls.Items(1009),
+                  (std::vector<std::string>{"Monochrome 8bit", "Monochrome 12bit *"}));
         EXPECT_EQ(controls.ListSelection(1009), 1);
         EXPECT_EQ(controls.Items(1010), std::vector<std::string>{"Custom"});
         EXPECT_EQ(controls.ListText(1014, controls.ListSelection(1014)), "High(54MHz)");
@@ -105,8 +106,8 @@ TEST_F(DialogsApi, ImageDialogInAMonochromeMode) {
         EXPECT_EQ(dialog.Surface(kFrame).Items(1001),
                   (std::vector<std::string>{"Image Filter", "Gray Filter"}));
         ScriptedControls &image = dialog.Surface(0);
-        for (int id : {2021, 2022, 2024, 2031, 2032, 2034, 2051, 2052, 2054, 2061, 2062, 2063,
-                       2071, 2072, 2073, 2074, 1035, 1030, 1031, 1032, 1033}) {
+        for (int id : {2021, 2022, 2024, 2031, 2032, 2034, 2051, 2052, 2054, 2061, 2062,
+                       2063, 2071, 2072, 2073, 2074, 1035, 1030, 1031, 1032, 1033}) {
             EXPECT_FALSE(image.IsEnabled(id)) << id;
         }
         for (int id : {2001, 2011, 2041, 2081}) EXPECT_TRUE(image.IsEnabled(id)) << id;

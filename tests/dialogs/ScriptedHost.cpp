@@ -41,7 +41,8 @@ void ScriptedControls::SetSliderRange(int id, int minimum, int maximum) {
 
 void ScriptedControls::SetSliderPosition(int id, int position) {
     Control &control = At(id);
-    control.position = std::clamp(position, control.minimum, std::max(control.minimum, control.maximum));
+    control.position =
+        std::clamp(position, control.minimum, std::max(control.minimum, control.maximum));
 }
 
 void ScriptedControls::SetSpinRange(int id, int minimum, int maximum) {
@@ -185,6 +186,8 @@ ScriptedHost::ScriptedHost(Script script) : script_(std::move(script)) {
     });
 }
 
-ScriptedHost::~ScriptedHost() { dialogs::SetDialogHostForTesting(nullptr); }
+ScriptedHost::~ScriptedHost() {
+    dialogs::SetDialogHostForTesting(nullptr);
+}
 
 }  // namespace korvix::test

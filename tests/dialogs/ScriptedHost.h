@@ -24,7 +24,7 @@ using dialogs::DialogTemplate;
 
 // The controls of one surface, in memory.
 class ScriptedControls : public DialogControls {
-public:
+  public:
     struct Control {
         dialogs::ControlKind kind = dialogs::ControlKind::Static;
         std::string text;
@@ -71,14 +71,14 @@ public:
     // The entries of a list, in order.
     const std::vector<std::string> &Items(int id) const { return At(id).items; }
 
-private:
+  private:
     std::map<int, Control> controls_;
 };
 
 // One open dialog and the user in front of it. Pages are addressed by index, the frame by
 // kFrame.
 class ScriptedDialog : public dialogs::DialogHost {
-public:
+  public:
     static constexpr int kFrame = -1;
 
     explicit ScriptedDialog(const DialogRequest &request);
@@ -107,7 +107,7 @@ public:
     void EndDialog(int result) override;
     void Post(std::function<void()> work) override;
 
-private:
+  private:
     // The control a user is about to use; fails the test when a user could not reach it.
     ScriptedControls::Control &Reach(int page, int id);
 
@@ -126,7 +126,7 @@ private:
 // initialised, handed to `script` (the user's actions) and, when the script leaves it open,
 // fails the test and is cancelled.
 class ScriptedHost {
-public:
+  public:
     using Script = std::function<void(ScriptedDialog &)>;
     explicit ScriptedHost(Script script);
     ~ScriptedHost();
@@ -135,7 +135,7 @@ public:
 
     int DialogsShown() const { return shown_; }
 
-private:
+  private:
     Script script_;
     int shown_ = 0;
 };
