@@ -41,13 +41,26 @@ TEST(CoreFrameCopy, UnorientedCopyIsExact) {
     EXPECT_EQ(copy, source);
 }
 
-TEST(CoreFrameCopy, HalfTurnOfEightBitFrameReversesEveryByte) {
-    const uint32_t width = 21, height = 3;  // two eight-pixel steps and a remainder
-    auto source = NumberedFrame(width, height, 1);
-    std::vector<uint8_t> copy(source.size());
-    CopyOrientedFrame(source.data(), copy.data(), width, height, 1, OrientationFor(4, 1));
-    std::vector<uint8_t> expected(source.rbegin(), source.rend());
-    EXPECT_EQ(copy, expected);
+// A half turn reverses the frame pixel by pixel. The widths run the 32-byte vector steps,
+// the eight-pixel steps and single pixels, alone and together.
+TEST(CoreFrameCopy, HalfTurnReversesThePixelsOfTheWholeFrame) {
+    struct Case {
+        uint32_t width, bytesPerPixel;
+    };
+    for (const Case c : {Case{21, 1}, Case{75, 1}, Case{64, 1}, Case{3, 2}, Case{37, 2}}) {
+        const uint32_t height = 3;
+        auto source = NumberedFrame(c.width, height, c.bytesPerPixel);
+        std::vector<uint8_t> copy(source.size());
+        CopyOrientedFrame(source.data(), copy.data(), c.width, height, c.bytesPerPixel,
+                          OrientationFor(4, 1));
+        std::vector<uint8_t> expected(source.size());
+        const size_t pixels = source.size() / c.bytesPerPixel;
+        for (size_t i = 0; i < pixels; ++i) {
+            std::memcpy(&expected[i * c.bytesPerPixel],
+                        &source[(pixels - 1 - i) * c.bytesPerPixel], c.bytesPerPixel);
+        }
+        EXPECT_EQ(copy, expected) << c.width << " x " << c.bytesPerPixel;
+    }
 }
 
 TEST(CoreFrameCopy, MirrorMovesSixteenBitPixelsAsUnits) {
