@@ -15,9 +15,13 @@ int MulDiv(int value, int numerator, int denominator) {
 
 }  // namespace
 
-int DialogUnits::X(int units) const { return MulDiv(units, baseX, 4); }
+int DialogUnits::X(int units) const {
+    return MulDiv(units, baseX, 4);
+}
 
-int DialogUnits::Y(int units) const { return MulDiv(units, baseY, 8); }
+int DialogUnits::Y(int units) const {
+    return MulDiv(units, baseY, 8);
+}
 
 std::string FontFamilies(const FontTemplate &font, Language language) {
     std::string families = font.face;
@@ -25,8 +29,7 @@ std::string FontFamilies(const FontTemplate &font, Language language) {
     return families + ",Sans";
 }
 
-DialogUnits MeasureDialogUnits(PangoContext *context, const FontTemplate &font,
-                               Language language) {
+DialogUnits MeasureDialogUnits(PangoContext *context, const FontTemplate &font, Language language) {
     DialogUnits units;
     std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> description(
         pango_font_description_new(), pango_font_description_free);

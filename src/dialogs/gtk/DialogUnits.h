@@ -30,7 +30,6 @@ std::string FontFamilies(const FontTemplate &font, Language language);
 
 // The base units of that font, measured with `context` (the screen's resolution and font
 // options).
-DialogUnits MeasureDialogUnits(PangoContext *context, const FontTemplate &font,
-                               Language language);
+DialogUnits MeasureDialogUnits(PangoContext *context, const FontTemplate &font, Language language);
 
 }  // namespace korvix::dialogs::gtk

@@ -23,7 +23,8 @@ std::string DialogStyle(const FontTemplate &font, Language language) {
     std::ostringstream families;
     std::istringstream list(FontFamilies(font, language));
     std::string family;
-    while (std::getline(list, family, ',')) families << (families.tellp() > 0 ? ", " : "") << '"' << family << '"';
+    while (std::getline(list, family, ','))
+        families << (families.tellp() > 0 ? ", " : "") << '"' << family << '"';
     std::ostringstream css;
     css << ".korvix-dialog, .korvix-dialog * { font-family: " << families.str()
         << "; font-size: " << font.pointSize << "pt; }\n"
@@ -119,8 +120,8 @@ void GtkDialogHost::BuildWindow() {
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(style_),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 
-    const DialogUnits units = MeasureDialogUnits(gtk_widget_get_pango_context(window_), frame.font,
-                                                 frame.language);
+    const DialogUnits units =
+        MeasureDialogUnits(gtk_widget_get_pango_context(window_), frame.font, frame.language);
     frame_ = std::make_unique<GtkSurface>(frame, -1, units, logic_);
     gtk_container_add(GTK_CONTAINER(window_), frame_->Container());
     PlacePages(units);
@@ -163,7 +164,9 @@ void GtkDialogHost::SetTransientParent() {
     gdk_x11_display_error_trap_pop_ignored(display);
 }
 
-DialogControls &GtkDialogHost::Frame() { return *frame_; }
+DialogControls &GtkDialogHost::Frame() {
+    return *frame_;
+}
 
 DialogControls &GtkDialogHost::Page(int index) {
     if (index < 0 || index >= static_cast<int>(pages_.size())) return *noPage_;
@@ -189,7 +192,9 @@ void GtkDialogHost::EndDialog(int result) {
     g_main_loop_quit(loop_);  // the loop returns once the current event is handled
 }
 
-void GtkDialogHost::Cancel() { logic_.OnCommand(-1, kCancel, Notification::Clicked); }
+void GtkDialogHost::Cancel() {
+    logic_.OnCommand(-1, kCancel, Notification::Clicked);
+}
 
 void GtkDialogHost::Post(std::function<void()> work) {
     std::lock_guard hold(postLock_);

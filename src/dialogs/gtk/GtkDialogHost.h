@@ -25,7 +25,7 @@ using DialogOpenedWatcher = void (*)(GtkWidget *window, void *context);
 void SetDialogOpenedWatcher(DialogOpenedWatcher watcher, void *context);
 
 class GtkDialogHost final : public DialogHost {
-public:
+  public:
     explicit GtkDialogHost(const DialogRequest &request);
     ~GtkDialogHost() override;
     GtkDialogHost(const GtkDialogHost &) = delete;
@@ -46,7 +46,7 @@ public:
     void Cancel();
     void RunPosted();
 
-private:
+  private:
     void BuildWindow();
     void PlacePages(const DialogUnits &units);
     void SetTransientParent();

@@ -21,9 +21,10 @@ void OnTabSwitched(GtkNotebook *, GtkWidget *, guint, gpointer data) {
 
 // Edits with the "number" style accept digits only, as ES_NUMBER edits do.
 void KeepDigitsOnly(GtkEditable *editable, const gchar *text, gint length, gint *, gpointer) {
-    const std::string inserted(text, length < 0 ? std::char_traits<char>::length(text)
-                                                : static_cast<size_t>(length));
-    if (!std::all_of(inserted.begin(), inserted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const std::string inserted(
+        text, length < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(length));
+    if (!std::all_of(inserted.begin(), inserted.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
         g_signal_stop_emission_by_name(editable, "insert-text");
     }
 }
@@ -83,8 +84,9 @@ GtkSurface::GtkSurface(const DialogTemplate &dialogTemplate, int page, const Dia
         GtkWidget *widget = Build(*control, item, group);
         group = item.kind == ControlKind::RadioButton ? GTK_RADIO_BUTTON(widget) : nullptr;
         gtk_widget_set_name(widget, WidgetName(page, item.id).c_str());
-        gtk_widget_set_size_request(widget, units.X(item.width),
-                                    item.kind == ControlKind::DropDownList ? -1 : units.Y(item.height));
+        gtk_widget_set_size_request(
+            widget, units.X(item.width),
+            item.kind == ControlKind::DropDownList ? -1 : units.Y(item.height));
         gtk_widget_set_sensitive(widget, !item.disabled);
         gtk_widget_set_visible(widget, !item.hidden);
         gtk_fixed_put(GTK_FIXED(container_), widget, units.X(item.x), units.Y(item.y));
@@ -111,68 +113,70 @@ GtkWidget *GtkSurface::Build(Control &control, const ControlTemplate &item, GtkR
     GtkWidget *widget = nullptr;
     const char *signal = nullptr;
     switch (item.kind) {
-    case ControlKind::Tab:
-        widget = gtk_notebook_new();
-        control.handler = g_signal_connect_after(widget, "switch-page", G_CALLBACK(OnTabSwitched),
-                                                 &control);
-        return widget;
-    case ControlKind::Slider:
-        widget = gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 100, 1);
-        gtk_scale_set_draw_value(GTK_SCALE(widget), FALSE);
-        gtk_range_set_round_digits(GTK_RANGE(widget), 0);
-        signal = "value-changed";
-        break;
-    case ControlKind::Spin: {
-        widget = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-        gtk_style_context_add_class(gtk_widget_get_style_context(widget), "korvix-spin");
-        for (int step : {+1, -1}) {
-            auto arrow = std::make_unique<Control>(control);
-            arrow->step = step;
-            arrow->widget = gtk_button_new_with_label(step > 0 ? "\u25B4" : "\u25BE");
-            gtk_widget_set_can_focus(arrow->widget, FALSE);
-            arrow->handler = g_signal_connect(arrow->widget, "clicked", G_CALLBACK(OnUserSignal),
-                                              arrow.get());
-            gtk_box_pack_start(GTK_BOX(widget), arrow->widget, TRUE, TRUE, 0);
-            gtk_widget_show(arrow->widget);
-            owned_.push_back(std::move(arrow));
+        case ControlKind::Tab:
+            widget = gtk_notebook_new();
+            control.handler =
+                g_signal_connect_after(widget, "switch-page", G_CALLBACK(OnTabSwitched), &control);
+            return widget;
+        case ControlKind::Slider:
+            widget = gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 100, 1);
+            gtk_scale_set_draw_value(GTK_SCALE(widget), FALSE);
+            gtk_range_set_round_digits(GTK_RANGE(widget), 0);
+            signal = "value-changed";
+            break;
+        case ControlKind::Spin: {
+            widget = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+            gtk_style_context_add_class(gtk_widget_get_style_context(widget), "korvix-spin");
+            for (int step : {+1, -1}) {
+                auto arrow = std::make_unique<Control>(control);
+                arrow->step = step;
+                arrow->widget = gtk_button_new_with_label(step > 0 ? "\u25B4" : "\u25BE");
+                gtk_widget_set_can_focus(arrow->widget, FALSE);
+                arrow->handler = g_signal_connect(arrow->widget, "clicked",
+                                                  G_CALLBACK(OnUserSignal), arrow.get());
+                gtk_box_pack_start(GTK_BOX(widget), arrow->widget, TRUE, TRUE, 0);
+                gtk_widget_show(arrow->widget);
+                owned_.push_back(std::move(arrow));
+            }
+            return widget;
         }
-        return widget;
-    }
-    case ControlKind::Edit:
-        widget = gtk_entry_new();
-        gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
-        if (item.numbersOnly) {
-            control.filter = g_signal_connect(widget, "insert-text", G_CALLBACK(KeepDigitsOnly), nullptr);
-        }
-        signal = "changed";
-        break;
-    case ControlKind::DropDownList:
-        widget = NewDropDownList();
-        signal = "changed";
-        break;
-    case ControlKind::CheckBox:
-        widget = gtk_check_button_new_with_mnemonic(label.c_str());
-        signal = "clicked";
-        break;
-    case ControlKind::RadioButton:
-        widget = gtk_radio_button_new_with_mnemonic_from_widget(group, label.c_str());
-        signal = "clicked";
-        break;
-    case ControlKind::PushButton:
-        widget = gtk_button_new_with_mnemonic(label.c_str());
-        signal = "clicked";
-        break;
-    case ControlKind::GroupBox:
-        widget = gtk_frame_new(nullptr);
-        gtk_frame_set_label_widget(GTK_FRAME(widget), gtk_label_new_with_mnemonic(label.c_str()));
-        gtk_widget_show_all(widget);
-        return widget;
-    case ControlKind::Static:
-        widget = gtk_label_new_with_mnemonic(label.c_str());
-        gtk_label_set_xalign(GTK_LABEL(widget), 0.0F);
-        gtk_label_set_yalign(GTK_LABEL(widget), 0.0F);
-        gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
-        return widget;
+        case ControlKind::Edit:
+            widget = gtk_entry_new();
+            gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
+            if (item.numbersOnly) {
+                control.filter =
+                    g_signal_connect(widget, "insert-text", G_CALLBACK(KeepDigitsOnly), nullptr);
+            }
+            signal = "changed";
+            break;
+        case ControlKind::DropDownList:
+            widget = NewDropDownList();
+            signal = "changed";
+            break;
+        case ControlKind::CheckBox:
+            widget = gtk_check_button_new_with_mnemonic(label.c_str());
+            signal = "clicked";
+            break;
+        case ControlKind::RadioButton:
+            widget = gtk_radio_button_new_with_mnemonic_from_widget(group, label.c_str());
+            signal = "clicked";
+            break;
+        case ControlKind::PushButton:
+            widget = gtk_button_new_with_mnemonic(label.c_str());
+            signal = "clicked";
+            break;
+        case ControlKind::GroupBox:
+            widget = gtk_frame_new(nullptr);
+            gtk_frame_set_label_widget(GTK_FRAME(widget),
+                                       gtk_label_new_with_mnemonic(label.c_str()));
+            gtk_widget_show_all(widget);
+            return widget;
+        case ControlKind::Static:
+            widget = gtk_label_new_with_mnemonic(label.c_str());
+            gtk_label_set_xalign(GTK_LABEL(widget), 0.0F);
+            gtk_label_set_yalign(GTK_LABEL(widget), 0.0F);
+            gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
+            return widget;
     }
     if (signal != nullptr && item.id != kUnaddressedControl) {
         control.handler = g_signal_connect(widget, signal, G_CALLBACK(OnUserSignal), &control);
@@ -180,7 +184,8 @@ GtkWidget *GtkSurface::Build(Control &control, const ControlTemplate &item, GtkR
     return widget;
 }
 
-template <typename Change> void GtkSurface::Quietly(const Control &control, Change change) {
+template <typename Change>
+void GtkSurface::Quietly(const Control &control, Change change) {
     // Like ES_NUMBER, the digits-only filter holds for typing, not for the logic's texts.
     for (gulong handler : {control.handler, control.filter}) {
         if (handler != 0) g_signal_handler_block(control.widget, handler);
@@ -203,48 +208,48 @@ GtkSurface::Control *GtkSurface::Find(int id, ControlKind kind) const {
 
 void GtkSurface::UserAction(Control &control) {
     switch (control.kind) {
-    case ControlKind::Tab:
-        logic_.OnTabChanged(gtk_notebook_get_current_page(GTK_NOTEBOOK(control.widget)));
-        return;
-    case ControlKind::Slider:
-        logic_.OnSliderMoved(page_, control.id, GetSliderPosition(control.id));
-        return;
-    case ControlKind::Spin: {
-        // An up-down control steps its buddy's number inside its range and reports the
-        // buddy's change, as UDS_SETBUDDYINT does.
-        const Control *spin = Find(control.id, ControlKind::Spin);
-        Control *buddy = spin != nullptr ? Find(spin->buddy, ControlKind::Edit) : nullptr;
-        if (buddy == nullptr) return;
-        const std::string current = GetText(buddy->id);
-        char *end = nullptr;
-        const long value = std::strtol(current.c_str(), &end, 10);
-        const long stepped = end == current.c_str() ? spin->minimum : value + control.step;
-        const long next = std::clamp<long>(stepped, std::min(spin->minimum, spin->maximum),
-                                           std::max(spin->minimum, spin->maximum));
-        if (std::to_string(next) == current) return;
-        SetText(buddy->id, std::to_string(next));
-        logic_.OnCommand(page_, buddy->id, Notification::EditChanged);
-        return;
-    }
-    case ControlKind::Edit:
-        logic_.OnCommand(page_, control.id, Notification::EditChanged);
-        return;
-    case ControlKind::DropDownList:
-        logic_.OnCommand(page_, control.id, Notification::SelectionChanged);
-        return;
-    case ControlKind::RadioButton:
-        // GTK also reports "clicked" for the radio button of the group that a click turns
-        // off; Win32 reports only the one clicked, which a click always leaves checked.
-        if (!gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control.widget))) return;
-        logic_.OnCommand(page_, control.id, Notification::Clicked);
-        return;
-    case ControlKind::CheckBox:
-    case ControlKind::PushButton:
-        logic_.OnCommand(page_, control.id, Notification::Clicked);
-        return;
-    case ControlKind::GroupBox:
-    case ControlKind::Static:
-        return;
+        case ControlKind::Tab:
+            logic_.OnTabChanged(gtk_notebook_get_current_page(GTK_NOTEBOOK(control.widget)));
+            return;
+        case ControlKind::Slider:
+            logic_.OnSliderMoved(page_, control.id, GetSliderPosition(control.id));
+            return;
+        case ControlKind::Spin: {
+            // An up-down control steps its buddy's number inside its range and reports the
+            // buddy's change, as UDS_SETBUDDYINT does.
+            const Control *spin = Find(control.id, ControlKind::Spin);
+            Control *buddy = spin != nullptr ? Find(spin->buddy, ControlKind::Edit) : nullptr;
+            if (buddy == nullptr) return;
+            const std::string current = GetText(buddy->id);
+            char *end = nullptr;
+            const long value = std::strtol(current.c_str(), &end, 10);
+            const long stepped = end == current.c_str() ? spin->minimum : value + control.step;
+            const long next = std::clamp<long>(stepped, std::min(spin->minimum, spin->maximum),
+                                               std::max(spin->minimum, spin->maximum));
+            if (std::to_string(next) == current) return;
+            SetText(buddy->id, std::to_string(next));
+            logic_.OnCommand(page_, buddy->id, Notification::EditChanged);
+            return;
+        }
+        case ControlKind::Edit:
+            logic_.OnCommand(page_, control.id, Notification::EditChanged);
+            return;
+        case ControlKind::DropDownList:
+            logic_.OnCommand(page_, control.id, Notification::SelectionChanged);
+            return;
+        case ControlKind::RadioButton:
+            // GTK also reports "clicked" for the radio button of the group that a click turns
+            // off; Win32 reports only the one clicked, which a click always leaves checked.
+            if (!gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control.widget))) return;
+            logic_.OnCommand(page_, control.id, Notification::Clicked);
+            return;
+        case ControlKind::CheckBox:
+        case ControlKind::PushButton:
+            logic_.OnCommand(page_, control.id, Notification::Clicked);
+            return;
+        case ControlKind::GroupBox:
+        case ControlKind::Static:
+            return;
     }
 }
 
@@ -254,24 +259,25 @@ void GtkSurface::SetText(int id, const std::string &text) {
     control->text = text;
     Quietly(*control, [&] {
         switch (control->kind) {
-        case ControlKind::Edit:
-            gtk_entry_set_text(GTK_ENTRY(control->widget), text.c_str());
-            break;
-        case ControlKind::Static:
-            gtk_label_set_text_with_mnemonic(GTK_LABEL(control->widget), MnemonicLabel(text).c_str());
-            break;
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-        case ControlKind::PushButton:
-            gtk_button_set_label(GTK_BUTTON(control->widget), MnemonicLabel(text).c_str());
-            break;
-        case ControlKind::GroupBox:
-            gtk_label_set_text_with_mnemonic(
-                GTK_LABEL(gtk_frame_get_label_widget(GTK_FRAME(control->widget))),
-                MnemonicLabel(text).c_str());
-            break;
-        default:
-            break;
+            case ControlKind::Edit:
+                gtk_entry_set_text(GTK_ENTRY(control->widget), text.c_str());
+                break;
+            case ControlKind::Static:
+                gtk_label_set_text_with_mnemonic(GTK_LABEL(control->widget),
+                                                 MnemonicLabel(text).c_str());
+                break;
+            case ControlKind::CheckBox:
+            case ControlKind::RadioButton:
+            case ControlKind::PushButton:
+                gtk_button_set_label(GTK_BUTTON(control->widget), MnemonicLabel(text).c_str());
+                break;
+            case ControlKind::GroupBox:
+                gtk_label_set_text_with_mnemonic(
+                    GTK_LABEL(gtk_frame_get_label_widget(GTK_FRAME(control->widget))),
+                    MnemonicLabel(text).c_str());
+                break;
+            default:
+                break;
         }
     });
 }
@@ -351,7 +357,9 @@ void GtkSurface::ListClear(int id) {
 int GtkSurface::ListAdd(int id, const std::string &text) {
     Control *list = Find(id, ControlKind::DropDownList);
     if (list == nullptr) return -1;
-    Quietly(*list, [&] { gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list->widget), text.c_str()); });
+    Quietly(*list, [&] {
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list->widget), text.c_str());
+    });
     return ListCount(id) - 1;
 }
 
@@ -408,9 +416,8 @@ void GtkSurface::SetChecked(int id, bool checked) {
         (control->kind != ControlKind::CheckBox && control->kind != ControlKind::RadioButton)) {
         return;
     }
-    Quietly(*control, [&] {
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control->widget), checked);
-    });
+    Quietly(*control,
+            [&] { gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control->widget), checked); });
 }
 
 bool GtkSurface::IsChecked(int id) const {

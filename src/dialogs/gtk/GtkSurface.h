@@ -28,7 +28,7 @@
 namespace korvix::dialogs::gtk {
 
 class GtkSurface final : public DialogControls {
-public:
+  public:
     // `page` is -1 for the frame, else the page's index; events go to `logic` with it.
     GtkSurface(const DialogTemplate &dialogTemplate, int page, const DialogUnits &units,
                DialogLogic &logic);
@@ -70,24 +70,25 @@ public:
         int id = kUnaddressedControl;
         ControlKind kind = ControlKind::Static;
         GtkWidget *widget = nullptr;
-        gulong handler = 0;        // the user-action handler, blocked for our own changes
-        gulong filter = 0;         // a number edit's input filter, also blocked for them
-        std::string text;          // caption as the logic gave it (& marks a mnemonic)
-        int minimum = 0;           // spin range
+        gulong handler = 0;  // the user-action handler, blocked for our own changes
+        gulong filter = 0;   // a number edit's input filter, also blocked for them
+        std::string text;    // caption as the logic gave it (& marks a mnemonic)
+        int minimum = 0;     // spin range
         int maximum = 100;
         int buddy = kUnaddressedControl;
-        int step = 0;              // spin arrows: +1 or -1
+        int step = 0;  // spin arrows: +1 or -1
     };
 
     // Signal handlers' way back: a user action on `control`.
     void UserAction(Control &control);
 
-private:
+  private:
     Control *Find(int id, ControlKind kind) const;
     Control *FindAny(int id) const;
     GtkWidget *Build(Control &control, const ControlTemplate &item, GtkRadioButton *group);
     // Runs `change` with the control's user-action handler blocked.
-    template <typename Change> void Quietly(const Control &control, Change change);
+    template <typename Change>
+    void Quietly(const Control &control, Change change);
 
     int page_;
     DialogLogic &logic_;

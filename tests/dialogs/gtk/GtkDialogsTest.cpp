@@ -18,7 +18,7 @@ namespace korvix::test {
 namespace {
 
 class DialogsGtk : public SimulatedCamerasTest {
-protected:
+  protected:
     void SetUp() override {
         if (display_.display == nullptr) GTEST_SKIP() << "no X server";
         UseCameras("imx990");

@@ -19,7 +19,7 @@ using dialogs::TemplateId;
 // A logic that fills a few controls of the image dialog's templates the way the real
 // logic does (which must raise no event) and records every event the host reports.
 class RecordingLogic : public DialogLogic {
-public:
+  public:
     std::vector<std::string> events;
     std::thread::id eventThread;
 
@@ -53,7 +53,7 @@ public:
         Host()->ShowPage(1, index == 1);
     }
 
-private:
+  private:
     void Record(const std::string &event) {
         events.push_back(event);
         eventThread = std::this_thread::get_id();
@@ -85,8 +85,9 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
         g_list_free(arrows);
         gtk_button_clicked(GTK_BUTTON(FindControl(window, 0, 1032)));
         gtk_notebook_set_current_page(GTK_NOTEBOOK(FindControl(window, -1, 1001)), 1);
-        gtkState = std::string(gtk_entry_get_text(GTK_ENTRY(edit))) + " " +
-                   (gtk_widget_get_visible(FindControl(window, 1, 2100)) ? "gray shown" : "gray hidden");
+        gtkState =
+            std::string(gtk_entry_get_text(GTK_ENTRY(edit))) + " " +
+            (gtk_widget_get_visible(FindControl(window, 1, 2100)) ? "gray shown" : "gray hidden");
         // OK comes as work posted from another thread, as the automatic exposure posts.
         std::thread([open, &postedWorkThread, window] {
             open->PostToDialog([&postedWorkThread, window] {
@@ -98,11 +99,9 @@ TEST(DialogsGtkHost, UserActionsOnRealWidgetsReachTheLogicAndTheLogicsOwnChanges
 
     EXPECT_EQ(dialogs::RunDialog(logic, nullptr), 1);
     const std::vector<std::string> expected = {
-        "slider 0 2001 42",
-        "command 0 2002 " + kEdit,
+        "slider 0 2001 42",         "command 0 2002 " + kEdit,
         "command 0 2002 " + kEdit,  // the spin's step, reported as the edit's change
-        "command 0 1032 " + kClick,
-        "tab 1",
+        "command 0 1032 " + kClick, "tab 1",
         "command -1 1 " + kClick,
     };
     EXPECT_EQ(logic.events, expected);

@@ -16,7 +16,9 @@ std::function<void(GtkWidget *)> &Watcher() {
     return watcher;
 }
 
-void CallWatcher(void *window, void *) { Watcher()(static_cast<GtkWidget *>(window)); }
+void CallWatcher(void *window, void *) {
+    Watcher()(static_cast<GtkWidget *>(window));
+}
 
 // Calls `visit` for `widget` and every widget inside it, internal ones (a frame's or a
 // tab's label) included.
@@ -26,7 +28,8 @@ void Walk(GtkWidget *widget, const std::function<void(GtkWidget *)> &visit) {
     auto child = [](GtkWidget *inner, gpointer data) {
         Walk(inner, *static_cast<const std::function<void(GtkWidget *)> *>(data));
     };
-    gtk_container_forall(GTK_CONTAINER(widget), child, const_cast<std::function<void(GtkWidget *)> *>(&visit));
+    gtk_container_forall(GTK_CONTAINER(widget), child,
+                         const_cast<std::function<void(GtkWidget *)> *>(&visit));
 }
 
 }  // namespace
@@ -37,7 +40,9 @@ void UseBuiltDialogModule() {
     setenv("GSETTINGS_BACKEND", "memory", 1);
 }
 
-std::filesystem::path ScreenshotDirectory() { return KORVIX_TEST_SCREENSHOT_DIR; }
+std::filesystem::path ScreenshotDirectory() {
+    return KORVIX_TEST_SCREENSHOT_DIR;
+}
 
 bool WatchDialogs(std::function<void(GtkWidget *window)> opened) {
     UseBuiltDialogModule();
@@ -52,8 +57,9 @@ bool WatchDialogs(std::function<void(GtkWidget *window)> opened) {
 }
 
 GtkWidget *FindControl(GtkWidget *window, int page, int id) {
-    const std::string name = page < 0 ? "korvix-frame-" + std::to_string(id)
-                                      : "korvix-page" + std::to_string(page) + "-" + std::to_string(id);
+    const std::string name = page < 0
+                                 ? "korvix-frame-" + std::to_string(id)
+                                 : "korvix-page" + std::to_string(page) + "-" + std::to_string(id);
     GtkWidget *found = nullptr;
     Walk(window, [&](GtkWidget *widget) {
         if (found == nullptr && name == gtk_widget_get_name(widget)) found = widget;
@@ -116,7 +122,8 @@ int MissingGlyphs(GtkWidget *window) {
     int missing = 0;
     Walk(window, [&](GtkWidget *widget) {
         if (GTK_IS_LABEL(widget)) {
-            missing += pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(widget)));
+            missing +=
+                pango_layout_get_unknown_glyphs_count(gtk_label_get_layout(GTK_LABEL(widget)));
         }
     });
     return missing;
