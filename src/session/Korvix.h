@@ -245,6 +245,10 @@ private:
     FrameRateCounter frameRate_;  // worker only, apart from the restart before it starts
 
     platform::CriticalSection controlLock_;
+    // Held around the trigger worker's run-flag check with its transfer start, and around
+    // the stop's run-flag clear with its transfer stop: a worker never starts a transfer
+    // after the stop has stopped it.
+    platform::CriticalSection transferLock_;
     platform::CriticalSection frameLock;
     platform::CriticalSection maskLock;
 

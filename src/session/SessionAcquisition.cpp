@@ -137,8 +137,11 @@ bool CKorvix::StartWorker() {
 
 void CKorvix::StopAcquisition() {
     platform::CriticalSectionLock control(controlLock_);
-    runFlag_ = 0;
-    if (mode_.exchange(0) != 0) core_->StopTransfer(1);
+    {
+        platform::CriticalSectionLock transfer(transferLock_);
+        runFlag_ = 0;
+        if (mode_.exchange(0) != 0) core_->StopTransfer(1);
+    }
     worker_.Join();
     StopRecording();
     // Once this returns the application gets no frame message of the acquisition any more

@@ -134,7 +134,12 @@ void CKorvix::TriggerWorker() {
             platform::SleepMs(kPausedPollMs);
             continue;
         }
-        if (!core_->StartTransfer(kTransferTriggered)) return;
+        {
+            platform::CriticalSectionLock transfer(transferLock_);
+            if (runFlag_.load() == 0) return;
+            if (runFlag_.load() != 1) continue;
+            if (!core_->StartTransfer(kTransferTriggered)) return;
+        }
         const int waited = WaitForFrame(kTriggerFrameWaitMs, true);
         if (runFlag_.load() == 0) return;
         if (waited != 3) continue;
