@@ -9,6 +9,10 @@ namespace korvix::sim {
 namespace {
 // Low-gain mode (bit 0 of 0x0710 clear) trades sensitivity for full-well capacity.
 constexpr double kLowGainModeFactor = 0.25;
+// IMX990/991 window cropping: 0x0304 = 2, and the read-out's first row lies this many rows
+// above the window's top register.
+constexpr uint8_t kWindowModeCropped = 2;
+constexpr uint32_t kCroppedTopRows = 4;
 }  // namespace
 
 SensorModel::SensorModel(const HeadProfile &profile) : profile_(profile) {
@@ -87,6 +91,31 @@ uint32_t SensorModel::Shs() const {
 bool SensorModel::SubsampledReadout() const {
     return registers_[sensor::kSubsample] == sensor::kSubsampleOn ||
            registers_[sensor::kReadoutMode] == sensor::kReadoutBinned;
+}
+
+uint32_t SensorModel::ReadoutX() const {
+    const bool wholeArray = !profile_.windowInArrayPixels && SubsampledReadout();
+    return MirroredStart(wholeArray ? 0 : WindowX(), OutputWidth(), profile_.sensorWidth, MirrorH());
+}
+
+uint32_t SensorModel::ReadoutY() const {
+    uint32_t first = WindowY();
+    if (!profile_.windowInArrayPixels && SubsampledReadout()) {
+        first = 0;
+    } else if (!profile_.windowInArrayPixels &&
+               registers_[sensor::kWindowMode] == kWindowModeCropped) {
+        first -= std::min(first, kCroppedTopRows);
+    }
+    return MirroredStart(first, OutputHeight(), profile_.sensorHeight, MirrorV());
+}
+
+uint32_t SensorModel::MirroredStart(uint32_t first, uint32_t count, uint32_t arraySize,
+                                    bool mirrored) const {
+    if (!mirrored || count == 0) return first;
+    const uint64_t step = SubsampledReadout() ? 2 : 1;
+    // One past the last array pixel a read-out from the array's other end covers.
+    const uint64_t covered = first + step * (count - 1) + 1;
+    return covered <= arraySize ? static_cast<uint32_t>(arraySize - covered) : 0;
 }
 
 uint32_t SensorModel::OutputWidth() const {

@@ -48,6 +48,14 @@ class SensorModel {
     uint32_t Hmax() const;
     uint32_t Shs() const;
     bool SubsampledReadout() const;  // 2x2 sub-sampled or binned: every other array pixel
+    // The first array column and row the read-out covers; a mirrored read-out runs from the
+    // other end of what it covers. The window registers count from the array's first
+    // column and row, and in mirrored read-out from its last. The IMX990/991 (the heads whose
+    // window registers hold the output size) read the whole array in sub-sampled read-out
+    // whatever the window position, and in window cropping (0x0304 = 2) start 4 rows above
+    // the window's top register: their drivers add those 4 rows to the top edge.
+    uint32_t ReadoutX() const;
+    uint32_t ReadoutY() const;
     bool MirrorH() const { return (registers_[sensor::kMirror] & 0x02) != 0; }
     bool MirrorV() const { return (registers_[sensor::kMirror] & 0x01) != 0; }
     bool Standby() const { return (registers_[sensor::kStandby] & 0x01) != 0; }
@@ -71,6 +79,9 @@ class SensorModel {
     double ExposureUs() const;
 
   private:
+    // The first array pixel of a read-out of `count` pixels from `first` along an axis of
+    // `arraySize` pixels, counted from the axis's other end when mirrored.
+    uint32_t MirroredStart(uint32_t first, uint32_t count, uint32_t arraySize, bool mirrored) const;
     uint32_t Pair(uint16_t lowAddress) const {
         return registers_[lowAddress] |
                static_cast<uint32_t>(registers_[lowAddress + 1] & sensor::kWindowHighMask) << 8;

@@ -335,8 +335,8 @@ size_t SimulatedCamera::Compose(uint32_t frameCounter, uint64_t timeMs, FrameHea
     if (rowBytes > 0 && rowBytes * request.height > kMaxPayloadBytes) {
         request.height = static_cast<uint32_t>(kMaxPayloadBytes / rowBytes);
     }
-    request.originX = sensor_.WindowX();
-    request.originY = sensor_.WindowY();
+    request.originX = sensor_.ReadoutX();
+    request.originY = sensor_.ReadoutY();
     request.step = sensor_.SubsampledReadout() ? 2 : 1;
     request.mirrorH = sensor_.MirrorH();
     request.mirrorV = sensor_.MirrorV();

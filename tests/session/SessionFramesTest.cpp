@@ -1,6 +1,7 @@
 // Frames in the application's buffer against a reference computed from the simulated
 // camera's scene, and the session state the public interface does not show.
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -93,6 +94,38 @@ TEST_F(SessionFrames, BufferHoldsTheSceneInEveryDepthRowOrderSubSamplingAndMirro
             }
         }
     }
+}
+
+// Windows and sub-sampling read the sensor pixels their frame's positions name: a window's
+// rows are the full frame's rows from the window's top, and a sub-sampled frame holds every
+// second pixel of the full frame (the odd ones: the turned sensor's read-out starts at the
+// upright frame's last row and column). A still synthetic scene, 8-bit frames.
+TEST_F(SessionFrames, WindowsAndSubSamplingShowTheirPartOfTheFullFrame) {
+    CKorvix &session = StartSession("imx990:noise=off");
+    ASSERT_EQ(session.SetColorMode(8), 1);
+    auto snapshot = [&](int width, int height) {
+        std::vector<uint8_t> frame(static_cast<size_t>(width) * height);
+        EXPECT_EQ(session.SnapShot(frame.data(), static_cast<int>(frame.size()), 1), 1)
+            << session.GetLastError();
+        return frame;
+    };
+    const std::vector<uint8_t> full = snapshot(1280, 1024);
+    for (int top : {0, 256, 512}) {
+        SCOPED_TRACE(testing::Message() << "window from row " << top);
+        ASSERT_EQ(session.SetCaptureWindowEx(1280, 0, 1280, 1024, top, 512), 1);
+        const std::vector<uint8_t> window = snapshot(1280, 512);
+        EXPECT_TRUE(std::equal(window.begin(), window.end(), full.begin() + top * 1280));
+    }
+    ASSERT_EQ(session.SetCaptureWindowEx(1280, 0, 1280, 1024, 0, 1024), 1);
+    ASSERT_EQ(session.SetSubSample(1), 1);
+    const std::vector<uint8_t> sub = snapshot(640, 512);
+    int differing = 0;
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            differing += sub[y * 640 + x] != full[(2 * y + 1) * 1280 + 2 * x + 1];
+        }
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(SessionFrames, TriggerModeLeavesTheLongerSnapshotWait) {
