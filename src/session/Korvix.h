@@ -233,7 +233,10 @@ private:
     // recording/SessionRecording.cpp
     void RecordingWorker();
     // The pipeline's mask step: maskLock and the two correction switches.
-    mask::MaskStepSwitches MaskSwitches() { return {&maskLock, maskFilter_ != 0, dotFilter_ != 0}; }
+    mask::MaskStepSwitches MaskSwitches() {
+        return {&maskLock, maskFilter_ != 0, dotFilter_ != 0,
+                mask::ReadoutTurn::OfOrientation(sensorOrientation_.load())};
+    }
 
     std::unique_ptr<core::CKorvixUSB3T2SimpleSdk> core_;
     SessionImages images_;
@@ -265,6 +268,7 @@ private:
     std::atomic<uint32_t> frameTimeout_{3000};  // snapshot wait; 6000 once Trigger was used
     std::atomic<int> maskFilter_{0};  // mask correction switch (setting 103)
     std::atomic<int> dotFilter_{0};   // defect correction switch (setting 102)
+    std::atomic<int> sensorOrientation_{0};  // the selected sensor's, read at Prepare
     platform::WorkerThread worker_;  // started and joined under controlLock_
     std::atomic<int> maskBusy_{0};   // 1 while UpdateMaskData runs
     // The recording flag: set by Record before the recording worker starts, cleared by the

@@ -77,6 +77,9 @@ int CKorvix::Prepare() {
     }
     WriteAcquisitionSettings();
     core_->ApplyGeometry();
+    // How the upright frames turn the sensor's read-out, for the mask step's pairing.
+    sensors::SensorParams params{};
+    if (core_->CopyParams(&params) == 1) sensorOrientation_ = params.orientation;
     if (!preview_.PrepareDisplayImage(entries.colorIndex)) {
         PushError(CAMERR_MEMORY);
         return 0;

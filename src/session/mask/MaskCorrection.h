@@ -31,6 +31,17 @@ struct SensorWindow {
     int32_t step = 1;
 };
 
+// Which axes of the sensor's read-out the upright frame reverses: the sensor's orientation
+// value 4 turns both, 2 only the columns, 3 only the rows.
+struct ReadoutTurn {
+    bool columns = false;
+    bool rows = false;
+
+    static ReadoutTurn OfOrientation(int orientation) {
+        return {orientation == 2 || orientation == 4, orientation == 3 || orientation == 4};
+    }
+};
+
 // Limits of BuildDefectMap: a dark-reference pixel above the hot limit is hot, a
 // bright-reference pixel below the dead limit is dead.
 inline constexpr int kHotLimit8 = 192;

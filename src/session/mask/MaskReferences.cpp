@@ -66,10 +66,11 @@ bool UpdateMaskReference(SessionImages &images, int colorIndex, int which,
 }
 
 std::optional<SensorWindow> SensorWindowOf(const CaptureWindow &window,
-                                           const imaging::FrameImage &frame) {
+                                           const imaging::FrameImage &frame, ReadoutTurn turn) {
     for (int32_t step : {1, 2, 4, 8}) {
         if (window.width / step == frame.Width() && window.height / step == frame.Height()) {
-            return SensorWindow{window.startX, window.startY, step};
+            return SensorWindow{window.startX + (turn.columns ? step - 1 : 0),
+                                window.startY + (turn.rows ? step - 1 : 0), step};
         }
     }
     return std::nullopt;
@@ -82,7 +83,7 @@ void RunMaskStep(SessionImages &images, int colorIndex, const CaptureWindow &win
     }
     imaging::FrameImage *raw = images.RawImageOf(colorIndex);
     if (raw == nullptr || raw->IsEmpty()) return;
-    const std::optional<SensorWindow> sensor = SensorWindowOf(window, *raw);
+    const std::optional<SensorWindow> sensor = SensorWindowOf(window, *raw, switches.turn);
     if (!sensor) return;
     const bool wide = IsSixteenBitIndex(colorIndex);
     const auto &dark = wide ? images.darkRef16 : images.darkRef8;

@@ -40,13 +40,17 @@ struct MaskStepSwitches {
     platform::CriticalSection *maskLock = nullptr;  // null: no mask step at all
     bool maskCorrection = false;                    // setting 103, maskFilter
     bool defectCorrection = false;                  // setting 102, dotFilter
+    ReadoutTurn turn;                               // the sensor's mounting
 };
 
 // Where a raw frame taken with `window` was read on the sensor: the window's start, and
 // the sub-sampling step that makes the window's size the frame's (1, 2, 4 or 8). Nothing
-// when the frame matches the window at no step.
+// when the frame matches the window at no step. A sub-sampled read-out takes every step-th
+// pixel from the array's own first row and column; along an axis the upright frame turns,
+// that pixel is the last of each step in the frame's (and the references') coordinates, so
+// the start moves by step - 1 there.
 std::optional<SensorWindow> SensorWindowOf(const CaptureWindow &window,
-                                           const imaging::FrameImage &frame);
+                                           const imaging::FrameImage &frame, ReadoutTurn turn);
 
 // Step 2 of the frame pipeline, on the raw frame of the colour index and with frameLock
 // held: under maskLock the mask correction if switched on, then the defect correction

@@ -61,24 +61,30 @@ TEST(SessionMaskReferences, SensorWindowFollowsTheFrameSize) {
     struct Case {
         CaptureWindow window;
         int32_t frameWidth, frameHeight;
+        int orientation;
         int32_t step;  // 0: no match
+        int32_t startX, startY;
     };
     const Case cases[] = {
-        {{1280, 1024, 1280, 1024, 0, 0}, 1280, 1024, 1},
-        {{1280, 1024, 1280, 1024, 0, 0}, 640, 512, 2},
-        {{1280, 1024, 640, 480, 32, 16}, 640, 480, 1},
-        {{1280, 1024, 641, 481, 32, 16}, 320, 240, 2},
-        {{1280, 1024, 1280, 1024, 0, 0}, 600, 512, 0},  // a frame of another window
+        {{1280, 1024, 1280, 1024, 0, 0}, 1280, 1024, 4, 1, 0, 0},
+        {{1280, 1024, 1280, 1024, 0, 0}, 640, 512, 1, 2, 0, 0},
+        // A turned sensor's sub-sampled pixels are the odd ones of the upright frame.
+        {{1280, 1024, 1280, 1024, 0, 0}, 640, 512, 4, 2, 1, 1},
+        {{1280, 1024, 1280, 1024, 0, 0}, 640, 512, 3, 2, 0, 1},
+        {{1280, 1024, 640, 480, 32, 16}, 640, 480, 4, 1, 32, 16},
+        {{1280, 1024, 641, 481, 32, 16}, 320, 240, 2, 2, 33, 16},
+        {{1280, 1024, 1280, 1024, 0, 0}, 600, 512, 1, 0, 0, 0},  // a frame of another window
     };
     for (const Case &c : cases) {
         imaging::FrameImage frame;
         frame.Create(c.frameWidth, c.frameHeight, 8);
-        const std::optional<SensorWindow> sensor = SensorWindowOf(c.window, frame);
+        const std::optional<SensorWindow> sensor =
+            SensorWindowOf(c.window, frame, ReadoutTurn::OfOrientation(c.orientation));
         ASSERT_EQ(sensor.has_value(), c.step != 0) << c.frameWidth;
         if (!sensor) continue;
         EXPECT_EQ(sensor->step, c.step);
-        EXPECT_EQ(sensor->startX, c.window.startX);
-        EXPECT_EQ(sensor->startY, c.window.startY);
+        EXPECT_EQ(sensor->startX, c.startX) << c.orientation;
+        EXPECT_EQ(sensor->startY, c.startY) << c.orientation;
     }
 }
 
