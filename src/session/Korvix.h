@@ -188,7 +188,12 @@ private:
     };
 
     // SessionDevices.cpp
+    // Device selection's write-back of the cached camera settings.
     void WriteCameraSettingsToDevice();
+    // The part both write-backs (selection and Prepare) share, in this order: global gain,
+    // colour gains green1, red, blue, green2, then the exposure (in seconds where the device
+    // takes a real exposure).
+    void WriteGainsAndExposure(const CameraSettings &camera);
     int FormatDeviceName(int number, char *name, int size);
 
     // SessionAcquisition.cpp

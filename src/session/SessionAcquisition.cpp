@@ -39,12 +39,7 @@ void CKorvix::WriteAcquisitionSettings() {
     device.SetMirrorV(camera.mirrorV);
     device.SetMirrorH(camera.mirrorH);
     device.SetTriggerMode(0, 1);
-    device.SetGlobalGain(static_cast<unsigned>(camera.globalGain));
-    if (device.IsExposureTimeExSupported()) {
-        device.SetExposureTimeEx(camera.exposureSeconds);
-    } else {
-        device.SetExposureTime(static_cast<unsigned>(camera.exposure));
-    }
+    WriteGainsAndExposure(camera);
     device.SetGainMode(0);
     if (device.HasGainMode()) device.SetGainMode(camera.gainMode);
     if (device.IsBlackLevelSupported()) device.SetBlackLevel(static_cast<unsigned>(camera.blackLevel));

@@ -107,23 +107,37 @@ int CKorvix::SetDeviceNumber(int number) {
     return 1;
 }
 
-void CKorvix::WriteCameraSettingsToDevice() {
+void CKorvix::WriteGainsAndExposure(const CameraSettings &camera) {
+    using sensors::ColorGainChannel;
     core::CKorvixUSB3T2SimpleSdk &device = *core_;
-    const CameraSettings camera = settings_.Camera();
     device.SetGlobalGain(static_cast<unsigned>(camera.globalGain));
+    device.SetColorGain(ColorGainChannel::Green1, static_cast<unsigned>(camera.colorGainGreen1));
+    device.SetColorGain(ColorGainChannel::Red, static_cast<unsigned>(camera.colorGainRed));
+    device.SetColorGain(ColorGainChannel::Blue, static_cast<unsigned>(camera.colorGainBlue));
+    device.SetColorGain(ColorGainChannel::Green2, static_cast<unsigned>(camera.colorGainGreen2));
     if (device.IsExposureTimeExSupported()) {
         device.SetExposureTimeEx(camera.exposureSeconds);
     } else {
         device.SetExposureTime(static_cast<unsigned>(camera.exposure));
     }
+}
+
+void CKorvix::WriteCameraSettingsToDevice() {
+    core::CKorvixUSB3T2SimpleSdk &device = *core_;
+    const CameraSettings camera = settings_.Camera();
+    WriteGainsAndExposure(camera);
     device.SetMirrorV(camera.mirrorV);
     device.SetMirrorH(camera.mirrorH);
     if (device.IsBlackLevelSupported()) device.SetBlackLevel(static_cast<unsigned>(camera.blackLevel));
     const bool cooler = device.HasPeltier() != 0;
     if (cooler) device.SetPeltier(1);
+    // A newly selected camera starts with its auxiliary switch off.
+    const bool aux = device.IsAuxModeSupported() != 0;
+    if (aux) device.SetAuxMode(0);
     if (device.HasGainMode()) device.SetGainMode(camera.gainMode);
     settings_.UpdateCamera([&](CameraSettings &cached) {
         if (cooler) cached.cooler = 1;
+        if (aux) cached.auxSwitch = 0;
     });
 }
 
