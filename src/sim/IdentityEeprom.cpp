@@ -22,7 +22,7 @@ bool IdentityEeprom::I2cWrite(std::span<const uint8_t> bytes, uint64_t nowMs,
                               const ByteObserver &observe) {
     if (bytes.size() < 2 || Busy(nowMs)) return false;
     address_ = static_cast<uint16_t>((bytes[0] << 8 | bytes[1]) % srom::kSizeBytes);
-    if (bytes.size() == 2) return true;
+    if (bytes.size() == 2 || writeProtected_) return true;
     for (uint8_t value : bytes.subspan(2)) {
         bytes_[address_] = value;
         observe(true, address_, value);

@@ -29,6 +29,10 @@ class IdentityEeprom {
     bool I2cWrite(std::span<const uint8_t> bytes, uint64_t nowMs, const ByteObserver &observe);
     bool I2cRead(std::span<uint8_t> out, uint64_t nowMs, const ByteObserver &observe);
 
+    // Fault: with the write-protect input raised the chip acknowledges data bytes but
+    // stores none of them.
+    void SetWriteProtected(bool on) { writeProtected_ = on; }
+
     uint8_t Byte(uint16_t address) const { return bytes_[address % srom::kSizeBytes]; }
     void SetByte(uint16_t address, uint8_t value) { bytes_[address % srom::kSizeBytes] = value; }
 
@@ -38,6 +42,7 @@ class IdentityEeprom {
     std::array<uint8_t, srom::kSizeBytes> bytes_;
     uint16_t address_ = 0;
     uint64_t writeCycleEndMs_ = 0;
+    bool writeProtected_ = false;
 };
 
 }  // namespace korvix::sim

@@ -226,6 +226,11 @@ void SimulatedCamera::StickSensorReadBack(uint16_t address, uint8_t value) {
     sensor_.StickReadBack(address, value);
 }
 
+void SimulatedCamera::SetIdentityWriteProtected(bool on) {
+    std::lock_guard lock(lock_);
+    srom_.SetWriteProtected(on);
+}
+
 void SimulatedCamera::SetFpgaNeverReady(bool never) {
     std::lock_guard lock(lock_);
     fpgaNeverReady_ = never;
@@ -244,6 +249,7 @@ void SimulatedCamera::ClearFaults() {
     busyStuck_ = false;
     fpgaNeverReady_ = false;
     sensor_.ClearStuckReadBacks();
+    srom_.SetWriteProtected(false);
 }
 
 void SimulatedCamera::SetScene(SceneKind kind, uint16_t uniformLevel) {

@@ -94,6 +94,7 @@ class SimulatedCamera final : private FrameComposer {
     void InjectI2cNak(uint8_t address, int32_t count);
     void SetBusyBitStuck(bool stuck);
     void StickSensorReadBack(uint16_t address, uint8_t value);
+    void SetIdentityWriteProtected(bool on);  // the EEPROM acknowledges writes, stores none
     void SetFpgaNeverReady(bool never);
     void SetFpgaBootDelay(uint32_t ms);  // ready flag after power-up or reset; default 0
     void ClearFaults();

@@ -2,11 +2,13 @@
 // camera's scene, and the session state the public interface does not show.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "SessionSimulated.h"
 #include "core/KorvixUSB3T2SimpleSdk.h"
+#include "platform/Messages.h"
 
 namespace korvix::test {
 namespace {
@@ -161,6 +163,32 @@ TEST_F(SessionFrames, EmptyIdentityTextGivesAnEmptySerial) {
     EXPECT_EQ(session.ReadSerialNumber(serial, sizeof serial), 1);
     EXPECT_STREQ(serial, "");
     EXPECT_EQ(session.GetLastError(), 0);
+}
+
+std::atomic<int> postedError{0};
+
+void RecordPostedError(void *, unsigned int message, uintptr_t, intptr_t lParam, void *) {
+    if (message == WM_CAMERA_ERROR) postedError = static_cast<int>(lParam);
+}
+
+TEST_F(SessionFrames, SromIdWriteThatDoesNotReadBackFailsWithNotReady) {
+    CKorvix &session = StartSession("imx990");
+    platform::SetMessageHandler(&RecordPostedError, nullptr);
+    constexpr int kAddress = 0x10;
+    const int before = session.ReadSromID(kAddress, nullptr);
+    const int wanted = (before + 1) & 0xFF;
+    Camera().SetIdentityWriteProtected(true);  // acknowledged, never stored
+    EXPECT_EQ(session.WriteSromID(kAddress, wanted), 0);
+    platform::FlushMessages();
+    EXPECT_EQ(postedError.load(), CAMERR_NOT_READY);
+    EXPECT_EQ(session.ReadSromID(kAddress, nullptr), before);
+    Camera().SetIdentityWriteProtected(false);
+    postedError = 0;
+    EXPECT_EQ(session.WriteSromID(kAddress, wanted), 1);
+    EXPECT_EQ(session.ReadSromID(kAddress, nullptr), wanted);
+    platform::FlushMessages();
+    EXPECT_EQ(postedError.load(), 0);
+    platform::SetMessageHandler(nullptr, nullptr);
 }
 
 }  // namespace
