@@ -11,7 +11,6 @@
 #include "FrameWatch.h"
 #include "Output.h"
 #include "StopRequest.h"
-#include "StopRequest.h"
 #include "ToolErrors.h"
 
 namespace korvix::tool {
