@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CoreSimFixture.h"
+#include "sensors/SensorBase.h"
 
 namespace korvix::core::test {
 namespace {
@@ -17,8 +18,8 @@ class CoreWithScarceMemory : public CKorvixUSB3T2SimpleSdk {
 
   protected:
     std::unique_ptr<uint8_t[]> AllocateFrameBuffer(uint32_t bytes) override {
-        if (buffersLeft <= 0) return nullptr;
         --buffersLeft;
+        if (buffersLeft < 0) return nullptr;
         return CKorvixUSB3T2SimpleSdk::AllocateFrameBuffer(bytes);
     }
 };
@@ -96,6 +97,30 @@ TEST_F(CoreFrameRead, RingAllocationFailureReachesTheCaller) {
     ASSERT_EQ(core.StartTransfer(0), 1);
     EXPECT_EQ(WaitNewFrame(core), 3);
     core.StopTransfer(1);
+}
+
+// A window whose frame size does not fit the int fields of the frame (width x height x bytes
+// per pixel above 2^31 - 1, while the transfer buffer size still fits 32 bits) is refused
+// before anything is allocated or computed, and leaves the core without buffers. The
+// allocation seam refuses everything, so a regression asks for memory instead of taking it.
+TEST_F(CoreFrameRead, WindowBeyondTheFrameSizeIsRefusedBeforeAllocating) {
+    UseCameras("imx990");
+    CoreWithScarceMemory core;
+    core.SetProductCode(0x3260);
+    core.CreateController(nullptr, nullptr);
+    ASSERT_EQ(core.CountDevices(0x3260), 1);
+    ASSERT_NE(core.Open(0), 0);
+    ASSERT_EQ(core.SetBitMode(1), 1);
+
+    sensors::SensorParams &params = core.Sensor()->Params();
+    params.width = 40000;  // 40000 x 40000 x 2 = 3.2e9 bytes
+    params.height = 40000;
+    core.buffersLeft = 0;
+    const int before = core.buffersLeft;
+    EXPECT_EQ(core.ApplyGeometry(), 0);
+    EXPECT_EQ(core.buffersLeft, before);
+    EXPECT_EQ(core.FrameBytes(), 0);
+    EXPECT_EQ(core.CaptureOne(), 2);
 }
 
 }  // namespace
