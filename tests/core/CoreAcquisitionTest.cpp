@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -241,6 +243,52 @@ TEST_F(CoreAcquisition, RestartingReplacesTheThread) {
         core->StopTransfer(run % 2);
         EXPECT_EQ(core->WaitFrame(10), 2);
     }
+}
+
+// A core whose first ending data-path claimant stops half-ended (running cleared, the end
+// event not yet set) until the test lets it go.
+class CoreHeldAtDataPathEnd : public CKorvixUSB3T2SimpleSdk {
+  public:
+    std::promise<void> reachedEnd;
+    std::shared_future<void> letGo;
+
+  protected:
+    void OnDataPathEnding() override {
+        if (held.exchange(true)) return;
+        reachedEnd.set_value();
+        letGo.wait();
+    }
+
+  private:
+    std::atomic<bool> held{false};
+};
+
+// A restart that meets the previous thread half-ended, with a window change that makes it
+// stop the data path once more, returns; so does the stop after it.
+TEST_F(CoreAcquisition, RestartMeetingAnEndingThreadDoesNotHang) {
+    UseCameras("imx990");
+    CoreHeldAtDataPathEnd core;
+    core.SetProductCode(0x3260);
+    core.CreateController(nullptr, nullptr);
+    ASSERT_GT(core.CountDevices(0x3260), 0);
+    ASSERT_NE(core.Open(0), 0);
+    std::promise<void> letGo;
+    core.letGo = letGo.get_future().share();
+    std::future<void> reachedEnd = core.reachedEnd.get_future();
+
+    ASSERT_EQ(core.StartTransfer(1), 1);  // one frame, then the thread ends by itself
+    ASSERT_EQ(reachedEnd.wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(core.SetCaptureWindow(0, 0, 640, 512, 0), 1);
+    auto restart = std::async(std::launch::async, [&core] { return core.StartTransfer(0); });
+    // Lets the restart reach the ending thread before it ends; the outcome must not depend
+    // on whether it did.
+    std::this_thread::sleep_for(50ms);
+    letGo.set_value();
+    ASSERT_EQ(restart.wait_for(10s), std::future_status::ready) << "the restart hangs";
+    EXPECT_EQ(restart.get(), 1);
+    EXPECT_EQ(WaitNewFrame(core), 3);
+    auto stop = std::async(std::launch::async, [&core] { return core.StopTransfer(1); });
+    ASSERT_EQ(stop.wait_for(10s), std::future_status::ready) << "the stop hangs";
 }
 
 }  // namespace
