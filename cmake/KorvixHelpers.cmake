@@ -11,14 +11,19 @@ function(korvix_add_library name)
   target_link_libraries(korvix_${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
-# korvix_add_test(<name> SOURCES ... [DEPENDS ...])
+# korvix_add_test(<name> SOURCES ... [DEPENDS ...] [LAUNCHER <program>])
 # One GoogleTest executable; its cases are registered with CTest one by one, so each
 # case runs in a process of its own (own registry file, own IPC namespace, own temp dir:
-# see tests/support/TestMain.cpp).
+# see tests/support/TestMain.cpp). A LAUNCHER program runs the executable, for the
+# listing of its cases and for each case, with the executable and its arguments.
 function(korvix_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LAUNCHER" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE korvix_testsupport ${ARG_DEPENDS})
+  if(ARG_LAUNCHER)
+    # GoogleTest's discovery runs the cases through the target's emulator.
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${ARG_LAUNCHER})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     # Suites named *Child hold the halves of multi-process tests that a parent test runs
