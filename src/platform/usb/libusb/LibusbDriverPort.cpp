@@ -151,11 +151,11 @@ class SharedDevice {
                         &bytes);
         pending->overlapped->Complete(error, bytes);
         libusb_free_transfer(transfer);
+        // Notified under the lock: a CancelAndWait that sees the list without this transfer
+        // may return and let the device go at once, so nothing may touch it afterwards.
         SharedDevice *device = pending->device;
-        {
-            std::lock_guard lock(device->mutex_);
-            device->pending_.remove_if([&](const auto &p) { return p.get() == pending; });
-        }
+        std::lock_guard lock(device->mutex_);
+        device->pending_.remove_if([&](const auto &p) { return p.get() == pending; });
         device->idle_.notify_all();
     }
 
