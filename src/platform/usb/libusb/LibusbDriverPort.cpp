@@ -150,11 +150,13 @@ class SharedDevice {
         CompleteRequest(pending->request, error, static_cast<uint32_t>(transfer->actual_length),
                         &bytes);
         pending->overlapped->Complete(error, bytes);
-        libusb_free_transfer(transfer);
-        // Notified under the lock: a CancelAndWait that sees the list without this transfer
-        // may return and let the device go at once, so nothing may touch it afterwards.
+        // Freed, dropped from the list and signalled under the lock: CancelAndWait cancels
+        // only the transfers it finds in the list under this lock, so it never cancels a
+        // freed one, and once it sees the list without this one it may let the device go
+        // at once, so nothing touches the device afterwards.
         SharedDevice *device = pending->device;
         std::lock_guard lock(device->mutex_);
+        libusb_free_transfer(transfer);
         device->pending_.remove_if([&](const auto &p) { return p.get() == pending; });
         device->idle_.notify_all();
     }
