@@ -354,7 +354,10 @@ class LibusbDriverPort final : public DriverPort {
     std::shared_ptr<SharedDevice> OpenShared(libusb_device *device, const DeviceLocation &where) {
         std::lock_guard lock(mutex_);
         std::string key = FormatDevicePath(where, Guid{});
-        if (auto existing = open_[key].lock()) return existing;
+        // A handle open on the device that sat in this socket before (unplugged, another
+        // device or the same camera plugged back) is dead: the new device gets its own.
+        auto existing = open_[key].lock();
+        if (existing && libusb_get_device(existing->Handle()) == device) return existing;
         libusb_device_handle *handle = nullptr;
         if (libusb_open(device, &handle) != 0) return nullptr;
         auto shared = std::make_shared<SharedDevice>(context_, handle);

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <functional>
 #include <string>
 #include <vector>
@@ -281,6 +284,48 @@ TEST_F(PlatformUsbfsController, ClearHaltAndResetReachTheCameraAsThroughTheSimul
     const std::vector<std::string> seen = Seen(UsbCamera());
     EXPECT_EQ(seen, Seen(SimCamera()));
     EXPECT_EQ(seen.size(), 3u);
+}
+
+// The ready-flag request as a driver record, sent on a file; returns the IoControl result.
+uint32_t AskReadyFlag(usb::DeviceFile &file) {
+    uint8_t record[usb::kControlBufferSize] = {};
+    usb::EncodeTransferHeader(usb::MakeControlHeader(0xC0, 0xC3, 0, 0), record);
+    uint32_t bytes = 0;
+    return file.IoControl(usb::kIoctlControlTransfer, record, sizeof record, record, sizeof record,
+                          &bytes);
+}
+
+TEST_F(PlatformUsbfsController, CameraPluggedBackIntoItsSocketOpensAfreshWhileAFileOfTheOldIsOpen) {
+    auto port = platform::usb::libusb::CreateLibusbDriverPort({0x04B4});
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t changes = 0;
+    const usb::DeviceChangeToken token =
+        port->RegisterDeviceChangeCallback([&](usb::DeviceChange, const std::string &) {
+            std::lock_guard lock(mutex);
+            ++changes;
+            changed.notify_all();
+        });
+    ASSERT_NE(token, 0u);
+    auto waitForChanges = [&](size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(20), [&] { return changes >= count; });
+    };
+    const std::string path = overUsb_->TableRow(0).path;
+    auto old = port->Open(path, false);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(AskReadyFlag(*old), usb::kIoSuccess);
+
+    testbed_->Unplug(0);
+    ASSERT_TRUE(waitForChanges(1));
+    EXPECT_EQ(AskReadyFlag(*old), usb::kIoDeviceNotConnected);
+    testbed_->Plug(Simulator::Instance().Camera(0), 1);  // same socket, new device number
+    ASSERT_TRUE(waitForChanges(2));
+    auto fresh = port->Open(path, false);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(AskReadyFlag(*fresh), usb::kIoSuccess);
+    EXPECT_EQ(AskReadyFlag(*old), usb::kIoDeviceNotConnected);
+    port->UnregisterDeviceChangeCallback(token);
 }
 
 }  // namespace
