@@ -363,7 +363,8 @@ void UsbfsDevice::Poke() {
 
 void UsbfsDevice::Run() {
     std::unique_lock lock(mutex_);
-    std::optional<uint64_t> nextDue;
+    constexpr uint64_t kNoneDue = UINT64_MAX;
+    uint64_t nextDue = kNoneDue;  // platform time a frame of a pending read falls due
     while (!stop_) {
         std::vector<std::list<Urb>::iterator> batch;
         for (auto urb = pending_.begin(); poked_ && urb != pending_.end(); ++urb) {
@@ -371,7 +372,7 @@ void UsbfsDevice::Run() {
             urb->attempting = true;
             batch.push_back(urb);
         }
-        if (poked_) nextDue.reset();
+        if (poked_) nextDue = kNoneDue;
         poked_ = false;
         reapersChanged_ = false;
         lock.unlock();
@@ -386,7 +387,7 @@ void UsbfsDevice::Run() {
             } else if (done[i]) {
                 CompleteLocked(urb, Fields(urb->urb).status);
             } else if (urb->retryAtMs) {
-                nextDue = std::min(nextDue.value_or(*urb->retryAtMs), *urb->retryAtMs);
+                nextDue = std::min(nextDue, *urb->retryAtMs);
             }
         }
         // URBs of files that closed while a read ran into them.
@@ -406,13 +407,13 @@ void UsbfsDevice::Run() {
         for (const Reaper &reaper : reapers_) {
             if (!reaper.waitsForever || removed_) wakeAt = std::min(wakeAt, reaper.giveUpAt);
         }
-        if (nextDue) {
+        if (nextDue != kNoneDue) {
             const uint64_t now = platform::CurrentClock().NowMs();
-            const auto untilDue = std::chrono::milliseconds(*nextDue > now ? *nextDue - now : 0);
+            const auto untilDue = std::chrono::milliseconds(nextDue > now ? nextDue - now : 0);
             wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + untilDue);
         }
         changed_.wait_until(lock, wakeAt, [this] { return poked_ || reapersChanged_ || stop_; });
-        if (nextDue && platform::CurrentClock().NowMs() >= *nextDue) poked_ = true;
+        if (nextDue != kNoneDue && platform::CurrentClock().NowMs() >= nextDue) poked_ = true;
     }
 }
 
