@@ -68,13 +68,14 @@ class Context {
 
 class SharedDevice;
 
-// One asynchronous bulk transfer in flight.
+// One asynchronous control or bulk transfer in flight.
 struct PendingTransfer {
     libusb_transfer *transfer = nullptr;
     DecodedRequest request;
     Overlapped *overlapped = nullptr;
     SharedDevice *device = nullptr;
-    const void *owner = nullptr;  // the DeviceFile that submitted it
+    const void *owner = nullptr;        // the DeviceFile that submitted it
+    std::vector<uint8_t> controlStage;  // control: the setup packet, then the data stage
 };
 
 // One open libusb handle, shared by every DeviceFile on the same device, so that aborting a
@@ -102,9 +103,15 @@ class SharedDevice {
         return kIoSuccess;
     }
 
-    // Submits a bulk transfer; on kIoPending the callback completes `overlapped` later.
-    uint32_t SubmitBulk(const DecodedRequest &request, Overlapped &overlapped, const void *owner) {
-        if (uint32_t error = EnsureClaimed(); error != kIoSuccess) return error;
+    // Submits a control or bulk transfer; on kIoPending the callback completes `overlapped`
+    // later. Control transfers go the same way as bulk ones (not through libusb's
+    // synchronous call), so a file's close and its aborts meet every transfer alike.
+    uint32_t SubmitTransfer(const DecodedRequest &request, Overlapped &overlapped,
+                            const void *owner) {
+        const bool control = request.kind == RequestKind::ControlTransfer;
+        if (!control) {
+            if (uint32_t error = EnsureClaimed(); error != kIoSuccess) return error;
+        }
         libusb_transfer *transfer = libusb_alloc_transfer(0);
         if (transfer == nullptr) return kIoGenFailure;
         auto pending = std::make_unique<PendingTransfer>();
@@ -113,9 +120,22 @@ class SharedDevice {
         pending->overlapped = &overlapped;
         pending->device = this;
         pending->owner = owner;
-        libusb_fill_bulk_transfer(transfer, handle_, request.endpoint, request.data,
-                                  static_cast<int>(request.dataLength), &OnTransferDone,
-                                  pending.get(), request.timeoutMs);
+        if (control) {
+            const SetupPacket &setup = request.setup;
+            pending->controlStage.resize(LIBUSB_CONTROL_SETUP_SIZE + setup.length);
+            uint8_t *stage = pending->controlStage.data();
+            libusb_fill_control_setup(stage, setup.requestType, setup.request, setup.value,
+                                      setup.index, setup.length);
+            if (!setup.IsDeviceToHost()) {
+                std::copy_n(request.data, setup.length, stage + LIBUSB_CONTROL_SETUP_SIZE);
+            }
+            libusb_fill_control_transfer(transfer, handle_, stage, &OnTransferDone, pending.get(),
+                                         request.timeoutMs);
+        } else {
+            libusb_fill_bulk_transfer(transfer, handle_, request.endpoint, request.data,
+                                      static_cast<int>(request.dataLength), &OnTransferDone,
+                                      pending.get(), request.timeoutMs);
+        }
         std::lock_guard lock(mutex_);
         overlapped.MarkPending();
         int result = libusb_submit_transfer(transfer);
@@ -146,6 +166,11 @@ class SharedDevice {
     static void LIBUSB_CALL OnTransferDone(libusb_transfer *transfer) {
         auto *pending = static_cast<PendingTransfer *>(transfer->user_data);
         uint32_t error = TransferStatusToIoError(transfer->status);
+        if (error == kIoSuccess && !pending->controlStage.empty() &&
+            pending->request.setup.IsDeviceToHost()) {
+            std::copy_n(libusb_control_transfer_get_data(transfer), transfer->actual_length,
+                        pending->request.data);
+        }
         uint32_t bytes = 0;
         CompleteRequest(pending->request, error, static_cast<uint32_t>(transfer->actual_length),
                         &bytes);
@@ -194,36 +219,30 @@ class LibusbDeviceFile final : public DeviceFile {
     }
 
   private:
-    // Bulk transfers go asynchronous; everything else is done at once and completed.
+    // Control and bulk transfers go asynchronous; everything else is done at once and
+    // completed.
     uint32_t Submit(uint32_t code, void *in, uint32_t inSize, void *out, uint32_t outSize,
                     uint32_t *bytesReturned, Overlapped &overlapped) {
         DecodedRequest request;
         if (uint32_t error = DecodeRequest(code, in, inSize, out, outSize, &request)) {
             return error;
         }
-        if (request.kind == RequestKind::BulkTransfer) {
-            return device_->SubmitBulk(request, overlapped, this);
+        if (request.kind == RequestKind::BulkTransfer ||
+            request.kind == RequestKind::ControlTransfer) {
+            return device_->SubmitTransfer(request, overlapped, this);
         }
-        uint32_t transferred = 0;
-        uint32_t error = PerformAtOnce(request, &transferred);
+        uint32_t error = PerformAtOnce(request);
         uint32_t reported = 0;
-        CompleteRequest(request, error, transferred, &reported);
+        CompleteRequest(request, error, 0, &reported);
         if (bytesReturned != nullptr) *bytesReturned = reported;
         if (error == kIoSuccess) overlapped.Complete(error, reported);
         return error;
     }
 
-    uint32_t PerformAtOnce(const DecodedRequest &request, uint32_t *transferred) {
+    // The pipe and port operations, which move no data.
+    uint32_t PerformAtOnce(const DecodedRequest &request) {
         libusb_device_handle *handle = device_->Handle();
         switch (request.kind) {
-            case RequestKind::ControlTransfer: {
-                int result = libusb_control_transfer(
-                    handle, request.setup.requestType, request.setup.request, request.setup.value,
-                    request.setup.index, request.data, request.setup.length, request.timeoutMs);
-                if (result < 0) return LibusbErrorToIoError(result);
-                *transferred = static_cast<uint32_t>(result);
-                return kIoSuccess;
-            }
             case RequestKind::AbortPipe: {
                 uint8_t endpoint = request.endpoint;
                 device_->CancelAndWait([endpoint](const PendingTransfer &p) {
@@ -240,6 +259,7 @@ class LibusbDeviceFile final : public DeviceFile {
                 StoreDeviceSpeed(request, LibusbSpeedToSpeedCode(
                                               libusb_get_device_speed(libusb_get_device(handle))));
                 return kIoSuccess;
+            case RequestKind::ControlTransfer:
             case RequestKind::BulkTransfer:
                 break;
         }
