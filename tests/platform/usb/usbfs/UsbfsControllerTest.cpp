@@ -8,8 +8,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -216,8 +216,12 @@ TEST_F(PlatformUsbfsController, RequestSetAnswersAsThroughTheSimulatorsPort) {
 }
 
 TEST_F(PlatformUsbfsController, FrameHeaderThenPayloadArriveAsThroughTheSimulatorsPort) {
-    auto readFrame = [](CKorCy3Cam &c, std::vector<uint8_t> *header,
-                        std::vector<uint8_t> *payload) {
+    // Result of the payload read, the header up to the frame counter, the buffer.
+    struct Frame {
+        int result = -1;
+        std::vector<uint8_t> header, payload;
+    };
+    auto readFrame = [](CKorCy3Cam &c, Frame *frame) {
         ASSERT_EQ(c.PrepareDevice(), 1);
         ASSERT_EQ(c.WriteFpgaRegister(0x3C, 2), 1);  // 16-bit samples
         ASSERT_EQ(c.OpenDataHandle(), 1);
@@ -225,21 +229,32 @@ TEST_F(PlatformUsbfsController, FrameHeaderThenPayloadArriveAsThroughTheSimulato
         ASSERT_EQ(c.ReadFrameHeader(&record), 1);
         const uint32_t size = LoadLe32(record.header + 16);
         ASSERT_GT(size, 524288u);  // more than one transfer
-        payload->assign(size + 64, 0xEE);
-        record.destination = payload->data();
-        record.capacity = static_cast<uint32_t>(payload->size());
-        ASSERT_EQ(c.ReadFrameData(&record, 3000), 1);
+        frame->payload.assign(size + 64, 0xEE);
+        record.destination = frame->payload.data();
+        record.capacity = static_cast<uint32_t>(frame->payload.size());
+        frame->result = c.ReadFrameData(&record, 3000);
         c.CloseDataHandle();
-        header->assign(record.header, record.header + 32);  // up to the frame counter
+        frame->header.assign(record.header, record.header + 32);
     };
-    std::vector<uint8_t> simHeader, simPayload, usbHeader, usbPayload;
-    readFrame(*overSim_, &simHeader, &simPayload);
-    readFrame(*overUsb_, &usbHeader, &usbPayload);
-    EXPECT_EQ(usbHeader, simHeader);
-    ASSERT_EQ(usbPayload.size(), simPayload.size());
-    EXPECT_TRUE(usbPayload == simPayload);
-    EXPECT_EQ(usbPayload.back(), 0xEE);  // nothing past the payload
-    EXPECT_GT(testbed_->Device(0).SubmittedUrbs(0x81), 2u);
+    const struct {
+        const char *name;
+        uint32_t missingBytes;  // the camera ends the payload this much early
+    } cases[] = {{"whole frame", 0}, {"short payload", 4096}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        UsbCamera().InjectShortPayloads(c.missingBytes > 0 ? 1 : 0, c.missingBytes);
+        SimCamera().InjectShortPayloads(c.missingBytes > 0 ? 1 : 0, c.missingBytes);
+        Frame viaSim, viaUsb;
+        readFrame(*overSim_, &viaSim);
+        readFrame(*overUsb_, &viaUsb);
+        EXPECT_EQ(viaUsb.result, viaSim.result);
+        const size_t lastByte = viaUsb.payload.size() - 64 - 1;
+        EXPECT_EQ(viaUsb.payload[lastByte] == 0xEE, c.missingBytes > 0);  // the answer's end
+        EXPECT_EQ(viaUsb.header, viaSim.header);
+        EXPECT_TRUE(viaUsb.payload == viaSim.payload);
+        EXPECT_EQ(viaUsb.payload.back(), 0xEE);  // nothing past the payload
+    }
+    EXPECT_GT(testbed_->Device(0).SubmittedUrbs(0x81), 4u);
 }
 
 TEST_F(PlatformUsbfsController, AbortEndsAPendingReadOnEitherPort) {
