@@ -1,6 +1,5 @@
 /* A preview without a window: the library copies every frame into our buffer and tells us
- * with WM_CAMERA_FRAME through the message handler. Prints each frame's description, and
- * the mean of the last frame once the preview has stopped.
+ * with WM_CAMERA_FRAME through the message handler. Prints the mean of each frame.
  *
  *   KORVIX_SIMULATE=imx990 ./callback_preview 20
  */
@@ -16,8 +15,6 @@ struct FrameCounter {
     pthread_cond_t changed;
     int frames;
     int failures;
-    int width;
-    int height;
 };
 
 /* Any pointer-sized value names our "window"; the library hands it back with the message. */
@@ -29,15 +26,18 @@ static void on_message(void *window, unsigned int message, uintptr_t wParam, int
     if (window != &frameWindow || message != WM_CAMERA_FRAME) return;
     pthread_mutex_lock(&counter->lock);
     if (wParam != 0) {
-        /* The info record is ours to read until the handler returns. The pixels are not: the
-         * library copies the next frame into the buffer as soon as it arrives, possibly while
-         * this handler still runs, so they are read once the preview has stopped. */
+        /* The info record and the pixels in the buffer are ours to read until the handler
+         * returns: the library writes no new frame into the buffer before that. */
         const KorvixFrameInfo *info = (const KorvixFrameInfo *)wParam;
+        const unsigned char *pixels = info->userBuffer;
+        const int stride = (info->width * info->bitCount / 8 + 3) & ~3;
+        unsigned long long sum = 0;
+        for (int y = 0; y < info->height; ++y)
+            for (int x = 0; x < info->width; ++x) sum += pixels[y * stride + x];
+        printf("frame %d: %d x %d, %d bits, %.1f fps, mean %.1f\n", counter->frames + 1,
+               info->width, info->height, info->bitCount, info->frameRate10 / 10.0,
+               (double)sum / ((double)info->width * info->height));
         ++counter->frames;
-        counter->width = info->width;
-        counter->height = info->height;
-        printf("frame %d: %d x %d, %d bits, %.1f fps\n", counter->frames, info->width,
-               info->height, info->bitCount, info->frameRate10 / 10.0);
     } else {
         fprintf(stderr, "frame failed with error code %ld\n", (long)lParam);
         ++counter->failures;
@@ -48,7 +48,7 @@ static void on_message(void *window, unsigned int message, uintptr_t wParam, int
 
 int main(int argc, char **argv) {
     const int wanted = argc > 1 ? atoi(argv[1]) : 10;
-    struct FrameCounter counter = {PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, 0, 0, 0, 0};
+    struct FrameCounter counter = {PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, 0, 0};
     Korvix_SetMessageHandler(on_message, &counter);
 
     int handle = Korvix_Initialize(NULL);
@@ -63,16 +63,7 @@ int main(int argc, char **argv) {
         while (counter.frames < wanted && counter.failures < wanted)
             pthread_cond_wait(&counter.changed, &counter.lock);
         pthread_mutex_unlock(&counter.lock);
-        Korvix_StopPreview(handle);  /* no frame message or copy comes after it returns */
-        pthread_mutex_lock(&counter.lock);
-        const int width = counter.width, height = counter.height;
-        pthread_mutex_unlock(&counter.lock);
-        const int stride = (width + 3) & ~3;
-        unsigned long long sum = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) sum += buffer[y * stride + x];
-        if (width > 0 && height > 0)
-            printf("mean of the last frame: %.1f\n", (double)sum / ((double)width * height));
+        Korvix_StopPreview(handle);  /* no frame message comes after it returns */
     } else {
         fprintf(stderr, "failed with error code %d\n", handle ? Korvix_GetLastError(handle) : 0);
     }

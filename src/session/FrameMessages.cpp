@@ -13,11 +13,16 @@ bool FrameMessages::PostFrame(KorvixWindow window, const KorvixFrameInfo &info) 
         const uint64_t ticket = platform::PostMessage(
             window, WM_CAMERA_FRAME, reinterpret_cast<uintptr_t>(&records_[index]), 0);
         tickets_[index] = ticket;
-        if (ticket != 0) lastTicket_ = ticket;
+        if (ticket != 0) lastTicket_ = lastFrameTicket_ = ticket;
         next_ = (index + 1) % kRecords;
         return true;
     }
     return false;
+}
+
+bool FrameMessages::FramePending() {
+    std::lock_guard guard(lock_);
+    return !platform::MessageHandled(lastFrameTicket_);
 }
 
 void FrameMessages::PostFailure(KorvixWindow window, int code) {

@@ -24,6 +24,10 @@ public:
     // Copies `info` into a free record and posts WM_CAMERA_FRAME to `window` with wParam
     // the record's address and lParam 0. False when no record is free (nothing posted).
     bool PostFrame(KorvixWindow window, const KorvixFrameInfo &info);
+    // True while the newest frame message posted is neither delivered nor dropped: the
+    // application's handler of that frame runs, or will run, and may read the frame's pixels
+    // in the application's buffer.
+    bool FramePending();
     // Posts WM_CAMERA_FRAME to `window` with wParam 0 and lParam `code` (5, 8 or 13).
     void PostFailure(KorvixWindow window, int code);
     // Waits until every message posted so far has been handled. Inside the handler it
@@ -36,6 +40,7 @@ private:
     std::array<uint64_t, kRecords> tickets_{};  // ticket of the message carrying each record
     size_t next_ = 0;                           // record the next frame tries first
     uint64_t lastTicket_ = 0;                   // ticket of the newest message posted
+    uint64_t lastFrameTicket_ = 0;              // ticket of the newest frame message posted
 };
 
 }  // namespace korvix

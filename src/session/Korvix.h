@@ -226,6 +226,10 @@ private:
     bool ReceiveFrame(int colorIndex);
     KorvixFrameInfo MakeFrameInfo(int colorIndex, uint8_t *userBuffer, int32_t rate10) const;
     void DrawPreview(int colorIndex);
+    // Copies the output image into the application's buffer, if one is set. False when the
+    // frame is not to be announced: the copy failed, or the previous frame's handler may
+    // still read the buffer and this frame was left out for the application.
+    bool CopyToCallback(int colorIndex, KorvixWindow frameWindow);
 
     bool WorkerRunning() const;
     // SessionDialogs.cpp

@@ -77,6 +77,18 @@ void CKorvix::DrawPreview(int colorIndex) {
     preview_.DrawFrame(sources, colorIndex);
 }
 
+bool CKorvix::CopyToCallback(int colorIndex, KorvixWindow frameWindow) {
+    if (callback_.userBuffer == nullptr || callback_.userBufferSize == 0) return true;
+    // The frame message is posted, so the application's handler of the previous frame may
+    // still be reading the buffer (or not have started). Writing the next frame under it
+    // would hand the handler a picture torn between two frames; instead this frame is left
+    // out for the application: it is still drawn and kept for GetImage, but neither copied
+    // nor announced. The next frame after the handler has returned is delivered again.
+    if (frameMessages_.FramePending()) return false;
+    return CopyToCaller(*images_.OutputImageOf(colorIndex), callback_.userBuffer,
+                        callback_.userBufferSize, callback_.rowOrder, frameWindow);
+}
+
 void CKorvix::PreviewWorker() {
     const int colorIndex = settings_.Entries().colorIndex;
     while (runFlag_.load() != 0) {
@@ -114,11 +126,7 @@ void CKorvix::PreviewWorker() {
             newFrame_ = 1;
             haveFrame_ = 1;
             DrawPreview(colorIndex);
-            if (callback_.userBuffer != nullptr && callback_.userBufferSize != 0 &&
-                !CopyToCaller(*images_.OutputImageOf(colorIndex), callback_.userBuffer,
-                              callback_.userBufferSize, callback_.rowOrder, frameWindow)) {
-                continue;
-            }
+            if (!CopyToCallback(colorIndex, frameWindow)) continue;
         }
         if (runFlag_.load() == 1 && frameWindow != nullptr) frameMessages_.PostFrame(frameWindow, info);
     }
@@ -156,11 +164,7 @@ void CKorvix::TriggerWorker() {
         ShowInOpenDialogs(
         pipeline::ProcessFrame(images_, settings_, core_.get(), colorIndex, MaskSwitches()));
         haveFrame_ = 1;
-        if (callback_.userBuffer != nullptr && callback_.userBufferSize != 0 &&
-            !CopyToCaller(*images_.OutputImageOf(colorIndex), callback_.userBuffer,
-                          callback_.userBufferSize, callback_.rowOrder, frameWindow)) {
-            continue;
-        }
+        if (!CopyToCallback(colorIndex, frameWindow)) continue;
         if (frameWindow != nullptr) frameMessages_.PostFrame(frameWindow, info);
         DrawPreview(colorIndex);
     }
