@@ -91,9 +91,20 @@ bool CKorvix::CopyToCallback(int colorIndex, KorvixWindow frameWindow) {
 
 void CKorvix::PreviewWorker() {
     const int colorIndex = settings_.Entries().colorIndex;
+    // The pause before each wait bounds the preview rate: a frame is taken at most every
+    // waitTime ms. It counts from the moment the previous frame was taken rather than from
+    // the end of its processing, so a camera slower than that bound keeps its full rate as
+    // long as a frame's processing takes less than one frame period (with the pause after
+    // the processing, a 71 fps camera lost frames once a frame took more than 4 ms).
+    uint32_t lastFrameTick = platform::TickCount();
     while (runFlag_.load() != 0) {
-        platform::SleepMs(static_cast<uint32_t>(settings_.Entries().waitTime));
-        if (runFlag_.load() != 1) continue;
+        const auto waitTime = static_cast<uint32_t>(settings_.Entries().waitTime);
+        const uint32_t sinceFrame = platform::TickCount() - lastFrameTick;
+        if (sinceFrame < waitTime) platform::SleepMs(waitTime - sinceFrame);
+        if (runFlag_.load() != 1) {
+            platform::SleepMs(kPausedPollMs);
+            continue;
+        }
         const int waited = WaitForFrame(kPreviewFrameWaitMs, true);
         if (waited == 1) {
             runFlag_ = 0;
@@ -108,6 +119,7 @@ void CKorvix::PreviewWorker() {
             return;
         }
         if (waited != 3) continue;
+        lastFrameTick = platform::TickCount();
 
         KorvixWindow frameWindow = nullptr;
         KorvixFrameInfo info{};
