@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 namespace korvix::mask {
 namespace {
@@ -70,6 +72,67 @@ TEST(SessionMaskCorrection, RescalesBetweenTheReferences) {
         ASSERT_TRUE(MaskCorrect(frame, dark, bright, {}));
         EXPECT_EQ(Get(frame, 10, 10), c.expected) << c.bits << " bits, pixel " << c.pixel;
     }
+}
+
+// The rescale computes its quotient without an integer division; it must equal the integer
+// rule for every 8-bit sample and reference pair, and for every 16-bit sample under a spread
+// of reference pairs (equal, adjacent, inverted, extreme and the 12-bit range).
+TEST(SessionMaskCorrection, RescaleEqualsTheIntegerRuleForEverySample) {
+    // One assertion per pass (naming the first difference): millions of samples are compared.
+    std::string firstDifference;
+    const auto compare = [&](const imaging::FrameImage &frame, int32_t x, int32_t y, int expected,
+                             int d, int b) {
+        if (firstDifference.empty() && Get(frame, x, y) != expected) {
+            firstDifference = "pixel " + std::to_string(x) + " dark " + std::to_string(d) +
+                              " bright " + std::to_string(b) + ": " +
+                              std::to_string(Get(frame, x, y)) + ", not " +
+                              std::to_string(expected);
+        }
+    };
+    // 8 bits: row d holds every pixel value 0..255 against dark d; one pass per bright value.
+    imaging::FrameImage frame, dark, bright;
+    ASSERT_EQ(dark.Create(256, 256, 8), 1);
+    for (int32_t d = 0; d < 256; ++d) std::fill_n(dark.Bits() + d * dark.Pitch(), 256, uint8_t(d));
+    for (int b = 0; b < 256; ++b) {
+        Fill(bright, 256, 256, 8, b);
+        ASSERT_EQ(frame.Create(256, 256, 8), 1);
+        for (int32_t d = 0; d < 256; ++d) {
+            for (int32_t p = 0; p < 256; ++p) Put(frame, p, d, p);
+        }
+        ASSERT_TRUE(MaskCorrect(frame, dark, bright, {}));
+        for (int32_t d = 0; d < 256; ++d) {
+            for (int32_t p = 0; p < 256; ++p) {
+                compare(frame, p, d, d == b ? p : std::clamp((p - d) * 256 / (b - d), 0, 255), d,
+                        b);
+            }
+        }
+    }
+    EXPECT_EQ(firstDifference, "");
+    // 16 bits: row k holds every pixel value 0..65535 against the k-th reference pair.
+    const int pairs[][2] = {{0, 0},       {0, 1},         {0, 2},      {0, 3},
+                            {1, 2},       {0, 4095},      {100, 3100}, {4094, 4095},
+                            {3000, 1000}, {0, 65535},     {1, 65535},  {65534, 65535},
+                            {7, 40961},   {12345, 54321}, {65535, 0},  {333, 334}};
+    constexpr int32_t kRows = static_cast<int32_t>(std::size(pairs));
+    Fill(frame, 65536, kRows, 16, 0);
+    Fill(dark, 65536, kRows, 16, 0);
+    Fill(bright, 65536, kRows, 16, 0);
+    for (int32_t k = 0; k < kRows; ++k) {
+        for (int32_t p = 0; p < 65536; ++p) {
+            Put(frame, p, k, p);
+            Put(dark, p, k, pairs[k][0]);
+            Put(bright, p, k, pairs[k][1]);
+        }
+    }
+    ASSERT_TRUE(MaskCorrect(frame, dark, bright, {}));
+    for (int32_t k = 0; k < kRows; ++k) {
+        const int d = pairs[k][0], b = pairs[k][1];
+        for (int32_t p = 0; p < 65536; ++p) {
+            compare(frame, p, k, d < b ? std::clamp((p - d) * 4096 / (b - d), 0, 4095) << 4 : p, d,
+                    b);
+        }
+    }
+    EXPECT_EQ(firstDifference, "");
 }
 
 // Frames of a capture window, full, windowed with an unpadded width, or sub-sampled; the
