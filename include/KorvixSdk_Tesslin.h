@@ -182,7 +182,10 @@ KORVIX_API int KORVIX_CALL Korvix_StopPreview(int handle);
  * posts WM_CAMERA_FRAME to frameWindow (may be NULL) with wParam the address of a
  * KorvixFrameInfo, valid until the handler returns; lParam 0, or 5 (buffer too small),
  * 8 (frame read failed) or 13 (device lost; the preview then stops delivering) with
- * wParam 0. Called during a running preview it changes where frames go. */
+ * wParam 0. The buffer holds the announced frame until its handler returns: a frame that
+ * arrives while the previous frame's message waits or its handler runs is neither copied
+ * nor announced (it is still shown and kept for Korvix_GetImage). Called during a running
+ * preview it changes where frames go. */
 KORVIX_API int KORVIX_CALL Korvix_CallBackPreview(int handle, KorvixWindow frameWindow,
                                                   unsigned char *buffer, int size, int rowOrder);
 /* Takes one frame now into buffer (idle: prepares the camera each time; capture mode:
@@ -210,7 +213,8 @@ KORVIX_API int KORVIX_CALL Korvix_GetColorMode(int handle);
 KORVIX_API int KORVIX_CALL Korvix_SetSubSample(int handle, int mode);
 KORVIX_API int KORVIX_CALL Korvix_GetSubSample(int handle);
 /* The preview worker's pause before each frame wait, in ms (0 or more; a negative value
- * returns 0 without a code). */
+ * returns 0 without a code): it takes a frame at most every `ms` milliseconds, counted from
+ * the previous frame it took, so a camera slower than that keeps its full rate. */
 KORVIX_API int KORVIX_CALL Korvix_SetWaitTime(int handle, int ms);
 KORVIX_API int KORVIX_CALL Korvix_GetWaitTime(int handle);
 /* Selects the first size preset of the settings store whose effective size is
