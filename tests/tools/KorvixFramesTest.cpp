@@ -17,11 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-KorvixResult Korvix(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--simulate", "imx990"});
-    return RunKorvix(arguments);
-}
-
 std::string Head(const fs::path &file, size_t bytes) {
     std::ifstream in(file, std::ios::binary);
     std::string head(bytes, '\0');

@@ -104,6 +104,11 @@ KorvixResult RunPiped(const std::vector<std::string> &arguments, const std::stri
 
 KorvixResult RunKorvix(const std::vector<std::string> &arguments) { return RunPiped(arguments, ""); }
 
+KorvixResult Korvix(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--simulate", "imx990"});
+    return RunKorvix(arguments);
+}
+
 KorvixResult RunKorvixAndInterrupt(const std::vector<std::string> &arguments, const std::string &cue) {
     return RunPiped(arguments, cue);
 }

@@ -16,6 +16,9 @@ struct KorvixResult {
 // environment, with the standard input closed; waits for it to end.
 KorvixResult RunKorvix(const std::vector<std::string> &arguments);
 
+// As RunKorvix, against one simulated IMX990.
+KorvixResult Korvix(std::vector<std::string> arguments);
+
 // As RunKorvix, and sends it SIGINT (Ctrl-C) once its standard output contains `cue`.
 KorvixResult RunKorvixAndInterrupt(const std::vector<std::string> &arguments, const std::string &cue);
 

@@ -10,11 +10,6 @@
 namespace korvix::test {
 namespace {
 
-KorvixResult Korvix(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--simulate", "imx990"});
-    return RunKorvix(arguments);
-}
-
 TEST(ToolsKorvixSettings, SetByNameIsKeptAndReadByNameOrId) {
     const KorvixResult set = Korvix({"set", "brightness", "-40"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
