@@ -11,7 +11,6 @@ namespace korvix::dialogs {
 
 namespace {
 
-constexpr int kOk = 1, kCancel = 2, kDefault = 3;
 constexpr int kTabControl = 1001;
 constexpr SliderEditIds kGain{1013, 1015, 1038};
 constexpr SliderEditIds kExposure{1026, 1027, 1043};
@@ -207,15 +206,8 @@ void AnalogDialog::OnSliderMoved(int page, int id, int position) {
 
 void AnalogDialog::OnCommand(int page, int id, Notification notification) {
     if (page < 0) {
-        if (notification != Notification::Clicked) return;
-        if (id == kOk) {
-            CopyControlsToCache();
-            Host()->EndDialog(kOk);
-        } else if (id == kCancel) {
-            Host()->EndDialog(kCancel);
-        } else if (id == kDefault) {
-            RestoreDefaults();
-        }
+        OnSettingsFrameCommand(
+            id, notification, [this] { CopyControlsToCache(); }, [this] { RestoreDefaults(); });
         return;
     }
     if (notification == Notification::EditChanged) {

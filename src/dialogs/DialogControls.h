@@ -149,6 +149,11 @@ class DialogLogic {
   protected:
     // The open dialog's host; null before OnInit and after OnDestroy. Dialog thread only.
     DialogHost *Host() const { return host_; }
+    // The frame's buttons of a settings dialog with a Default button (ids 1, 2, 3) when
+    // clicked: OK stores what the controls show (`keep`) and ends the dialog with 1, Cancel
+    // ends it with 2, Default calls `restoreDefaults`. Other events of the frame do nothing.
+    void OnSettingsFrameCommand(int id, Notification notification, const std::function<void()> &keep,
+                                const std::function<void()> &restoreDefaults);
 
   private:
     void Attach(DialogHost &host);

@@ -7,7 +7,6 @@ namespace korvix::dialogs {
 
 namespace {
 
-constexpr int kOk = 1, kCancel = 2, kDefault = 3;
 constexpr int kTabControl = 1001;
 constexpr int kOnce = 2074;           // white balance (image page) or gray gain (gray page) once
 constexpr int kAllFrames = 1035;      // the same, every frame
@@ -124,15 +123,8 @@ void ImageDialog::ShowBayerMode(int mode) {
 
 void ImageDialog::OnCommand(int page, int id, Notification notification) {
     if (page < 0) {
-        if (notification != Notification::Clicked) return;
-        if (id == kOk) {
-            ReadBack();
-            Host()->EndDialog(kOk);
-        } else if (id == kCancel) {
-            Host()->EndDialog(kCancel);
-        } else if (id == kDefault) {
-            RestoreDefaults();
-        }
+        OnSettingsFrameCommand(
+            id, notification, [this] { ReadBack(); }, [this] { RestoreDefaults(); });
         return;
     }
     if (notification == Notification::Clicked) {
