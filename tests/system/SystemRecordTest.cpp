@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,17 +21,6 @@ constexpr int kHeight = 128;
 constexpr size_t kTotalFrames = 48;           // AVI main header: total frames
 constexpr size_t kMicrosecondsPerFrame = 32;  // AVI main header
 constexpr size_t kFirstChunk = 232;
-
-std::map<std::string, std::string> KeyValues(const std::string &text) {
-    std::map<std::string, std::string> values;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto equals = line.find('=');
-        if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
-}
 
 class SystemRecord : public SimulatedCamerasTest {
   protected:
@@ -82,7 +70,7 @@ class SystemRecord : public SimulatedCamerasTest {
 
     // ffprobe's view of the video stream, frames counted by decoding.
     static std::map<std::string, std::string> Probe(const std::string &path) {
-        return KeyValues(
+        return ParseKeyValues(
             RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                     "stream=width,height,nb_frames,nb_read_frames -of default=noprint_wrappers=1 " +
                     ShellQuote(path))

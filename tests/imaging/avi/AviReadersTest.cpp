@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 namespace korvix::imaging {
 namespace {
 
+using test::ParseKeyValues;
 using test::RunTool;
 using test::ShellQuote;
 using test::ToolAvailable;
@@ -38,17 +38,6 @@ std::vector<uint8_t> BottomUpFrame(int frame) {
         top[0] = 0, top[1] = 0, top[2] = 255;
     }
     return pixels;
-}
-
-std::map<std::string, std::string> ParseKeyValues(const std::string &text) {
-    std::map<std::string, std::string> values;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto equals = line.find('=');
-        if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
 }
 
 class ImagingAviReaders : public testing::Test {

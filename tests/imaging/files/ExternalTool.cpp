@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <sstream>
 
 namespace korvix::test {
 
@@ -32,6 +33,17 @@ std::string ShellQuote(const std::string &text) {
         }
     }
     return quoted + "'";
+}
+
+std::map<std::string, std::string> ParseKeyValues(const std::string &text) {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return values;
 }
 
 }  // namespace korvix::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@ bool ToolAvailable(const std::string &program);
 // Runs `command` through the shell and returns its standard output, or nothing when it
 // could not be started or exited with a non-zero status. Standard error is discarded.
 std::optional<std::string> RunTool(const std::string &command);
+
+// The `key=value` lines of a tool's output (ffprobe's default format), by key.
+std::map<std::string, std::string> ParseKeyValues(const std::string &text);
 
 // Quotes a path for the shell.
 std::string ShellQuote(const std::string &text);
