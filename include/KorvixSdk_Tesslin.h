@@ -549,6 +549,43 @@ KORVIX_API int KORVIX_CALL Korvix_WriteRegister(int handle, int address, int val
 /* Writes a sensor register at the full address; 1 on success. */
 KORVIX_API int KORVIX_CALL Korvix_WriteRegisterEx(int handle, int address, int value);
 
+/* ==== Linux extensions ==================================================================
+ * Beyond the catalogue above, and offered by the Linux library only: the statistics of a
+ * session's frame transfers, and the time limit of each frame's data transfer. */
+#if !defined(_WIN32)
+
+/* Filled by Korvix_GetStreamStatistics; the caller sets size (at least 48). The counts run
+ * since the session's camera was selected or the statistics were last reset, and cover the
+ * transfers of every acquisition mode (preview, callback preview, trigger, snapshot). */
+typedef struct KorvixStreamStatistics {
+    int32_t size;               /*  0: size of the record in bytes, set by the caller */
+    int32_t reserved;           /*  4: written as 0 */
+    uint64_t framesDelivered;   /*  8: frames received whole from the camera */
+    uint64_t framesLost;        /* 16: frames the camera sent that never arrived: gaps in
+                                 *     its frame counter while a transfer runs, and frames
+                                 *     the library had no room for */
+    uint64_t transferFailures;  /* 24: frame headers that did not come, failed data reads */
+    uint64_t restartPulses;     /* 32: restarts of the camera's frame output after failures */
+    double transferRateMBps;    /* 40: data rate of the last frame's transfer, 10^6 bytes
+                                 *     per second; 0 before the first frame */
+} KorvixStreamStatistics;
+
+/* Fills *stats. 0 and CAMERR_PARAMETER for a NULL stats, CAMERR_MEMORY when stats->size is
+ * below 48, CAMERR_NOT_READY without a device core. */
+KORVIX_API int KORVIX_CALL Korvix_GetStreamStatistics(int handle, KorvixStreamStatistics *stats);
+/* Sets every count of the statistics to 0. 0 and CAMERR_NOT_READY without a device core. */
+KORVIX_API int KORVIX_CALL Korvix_ResetStreamStatistics(int handle);
+/* The time limit of each frame's data transfer in milliseconds: the one set with
+ * Korvix_SetDataTimeout, else the library's own (5000, longer for long exposures and in
+ * trigger mode). 0 and CAMERR_NOT_READY without a device core. */
+KORVIX_API int KORVIX_CALL Korvix_GetDataTimeout(int handle);
+/* Fixes that limit at ms milliseconds for the session, whatever the exposure; 0 returns to
+ * the library's own. The next frame of a running transfer already uses it. 0 and
+ * CAMERR_PARAMETER for a negative ms, CAMERR_NOT_READY without a device core. */
+KORVIX_API int KORVIX_CALL Korvix_SetDataTimeout(int handle, int ms);
+
+#endif /* !_WIN32 */
+
 #ifdef __cplusplus
 }
 #endif

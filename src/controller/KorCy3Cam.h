@@ -26,6 +26,10 @@ struct TransferRecord {
     uint8_t *destination;              // frame data goes here
     uint32_t capacity;                 // bytes available at destination
     uint32_t auxLength;                // bytes ReadAuxStream reads
+    // Set by each ReadFrameHeader, for the stream statistics: the attempts that brought no
+    // header (at least 1 when the read fails), and the restart pulses given between them.
+    uint32_t headersLost;
+    uint32_t restartPulses;
 };
 
 // The camera controller: the only object that talks to the camera. Created by the device

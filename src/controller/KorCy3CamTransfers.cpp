@@ -24,7 +24,7 @@ constexpr uint32_t kArmedReadLimitMs = 5000;
 constexpr uint32_t kTransferLimitMs = 3000;
 constexpr uint32_t kAbortSettleMs = 50;
 constexpr uint32_t kHeaderReadLimitMs = 400;
-constexpr int kHeaderReadAttempts = 15;
+constexpr uint32_t kHeaderReadAttempts = 15;
 constexpr uint8_t kRestartRegister = 0x6C;
 constexpr uint32_t kRestartSettleMs = 10;
 constexpr uint32_t kFramePiece = 524288;      // 512 KiB
@@ -195,12 +195,14 @@ int CKorCy3Cam::TransferBuffered(DeviceFile *handle, uint8_t *data, uint32_t len
 
 int CKorCy3Cam::ReadFrameHeader(TransferRecord *record) {
     if (record == nullptr) return kFailed;
+    record->headersLost = 1;  // until an attempt brings the header
+    record->restartPulses = 0;
     DataHandleUse use(*this);
     DeviceFile *handle = use.File();
     if (handle == nullptr) return kFailed;
     std::array<uint8_t, kFrameHeaderSize> header{};
     if (!ArmStream(handle)) return kFailed;
-    for (int attempt = 1;; ++attempt) {
+    for (uint32_t attempt = 1;; ++attempt) {
         uint32_t received = 0;
         // A header counts only when all 64 bytes came; a shorter one carries no length.
         if (ReadDirect(handle, header.data(), kFrameHeaderSize, kEndpointBulkIn, &received,
@@ -208,8 +210,10 @@ int CKorCy3Cam::ReadFrameHeader(TransferRecord *record) {
             received == kFrameHeaderSize) {
             std::memcpy(record->header, header.data(), kFrameHeaderSize);
             record->frameCounter = LoadLe32(header.data() + kFrameCounterAt);
+            record->headersLost = attempt - 1;
             return kOk;
         }
+        record->headersLost = attempt;
         // An abort asks the transfer to end: the header phase does not start over.
         if (attempt == kHeaderReadAttempts || dataAborted_.load(std::memory_order_acquire)) {
             return kFailed;
@@ -217,6 +221,7 @@ int CKorCy3Cam::ReadFrameHeader(TransferRecord *record) {
         // Restart the FPGA's frame output and arm again before the next attempt.
         WriteFpgaRegister(kRestartRegister, 1);
         WriteFpgaRegister(kRestartRegister, 0);
+        ++record->restartPulses;
         platform::SleepMs(kRestartSettleMs);
         if (!ArmStream(handle)) return kFailed;
     }

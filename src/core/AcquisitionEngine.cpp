@@ -1,6 +1,8 @@
 // The acquisition engine: transfer start and stop, the acquisition thread and the single
 // capture without a thread.
 
+#include <algorithm>
+
 #include "controller/KorCy3Cam.h"
 #include "core/KorvixU3T2Base.h"
 #include "platform/Clock.h"
@@ -80,6 +82,12 @@ int CKorvixU3T2Base::SetTransferMode(int mode) {
 
 int CKorvixU3T2Base::StartTransfer(int mode) {
     DeviceLock lock(deviceLock);
+    // Triggered frames come one transfer each: the next one continues the frame counter's
+    // sequence. Any other start begins a new one, as frames the camera made while nobody
+    // streamed are not lost.
+    if (mode != 2 || transferMode.load(std::memory_order_acquire) != 2) {
+        streamStatistics.ForgetFrameCounter();
+    }
     if (running.load(std::memory_order_acquire)) {
         // A data path user that is just ending gets a moment to end by itself; one still at
         // work is stopped. The end event is manual-reset, so this wait takes nothing away
@@ -145,12 +153,27 @@ int CKorvixU3T2Base::WaitFrame(uint32_t ms) {
 bool CKorvixU3T2Base::RecoverFromFailedRead(int &retries) {
     controller->CloseDataHandle();
     if (++retries >= kMaxConsecutiveFailures) return true;
-    if (sensor) sensor->PulseRestart();
+    if (sensor) {
+        if (sensor->RestartPending()) streamStatistics.RestartPulsed(1);
+        sensor->PulseRestart();
+    }
     controller->OpenDataHandle();
     return false;
 }
 
-void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick) {
+int CKorvixU3T2Base::CountedHeaderRead(controller::TransferRecord &record) {
+    record.headersLost = 0;
+    record.restartPulses = 0;
+    const int ok = controller->ReadFrameHeader(&record);
+    // A failed read is at least one failure, whatever the controller could tell of it.
+    streamStatistics.TransferFailed(ok ? record.headersLost : std::max(1u, record.headersLost));
+    streamStatistics.RestartPulsed(record.restartPulses);
+    if (ok) streamStatistics.HeaderReceived(static_cast<uint32_t>(FrameCounterOf(record.header)));
+    return ok;
+}
+
+void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick, uint64_t startUs) {
+    const uint64_t elapsedUs = platform::MicrosecondCount() - startUs;
     uint32_t now = platform::TickCount();
     uint32_t elapsedMs = now - startTick;
     if (elapsedMs > 0) {
@@ -166,7 +189,10 @@ void CKorvixU3T2Base::PublishFrame(const uint8_t *header, uint32_t startTick) {
     if (ring.Publish(transferBuffer.get(), static_cast<uint32_t>(frameBytes.load()),
                      lastFrameCounter.load(std::memory_order_relaxed), TagsOf(header),
                      frameLayout)) {
+        streamStatistics.FrameDelivered(static_cast<uint32_t>(frameBytes.load()), elapsedUs);
         frameEvent.Set();
+    } else {
+        streamStatistics.FrameDropped();
     }
 }
 
@@ -188,7 +214,7 @@ int CKorvixU3T2Base::TransferLoop() {
     if (controller->OpenDataHandle()) {
         int retries = 0;
         while (running.load(std::memory_order_acquire)) {
-            uint32_t timeout = dataTimeout.load(std::memory_order_relaxed);
+            uint32_t timeout = DataTimeoutInForce();
             if (triggerMode.load(std::memory_order_relaxed) == 1) {
                 // Externally triggered: wait until the FPGA counts a new frame.
                 uint8_t counter = 0;
@@ -199,7 +225,7 @@ int CKorvixU3T2Base::TransferLoop() {
                 }
                 lastFrameCounter.store(counter, std::memory_order_release);
             }
-            if (!controller->ReadFrameHeader(&record)) {
+            if (!CountedHeaderRead(record)) {
                 if ((gaveUp = RecoverFromFailedRead(retries))) break;
                 continue;
             }
@@ -213,13 +239,15 @@ int CKorvixU3T2Base::TransferLoop() {
                 lastFrameCounter.store(FrameCounterOf(record.header), std::memory_order_release);
             }
             uint32_t startTick = platform::TickCount();
+            uint64_t startUs = platform::MicrosecondCount();
             if (!controller->ReadFrameData(&record, timeout)) {
+                streamStatistics.TransferFailed(1);
                 if ((gaveUp = RecoverFromFailedRead(retries))) break;
                 continue;
             }
             transferFailed.store(0, std::memory_order_release);
             retries = 0;
-            PublishFrame(record.header, startTick);
+            PublishFrame(record.header, startTick, startUs);
             if (mode == 1) break;
             if (mode == 2) {
                 countedFrames.fetch_add(1, std::memory_order_acq_rel);

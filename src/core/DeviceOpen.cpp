@@ -46,6 +46,8 @@ int CKorvixU3T2Base::Open(int deviceNumber) {
 
     // The acquisition thread uses the sensor for its restart pulses: it must end first.
     if (running.load(std::memory_order_acquire)) StopTransfer(1);
+    // The statistics describe the camera that is open.
+    streamStatistics.Reset();
     sensor.reset();
     sensor = CreateSensor(productCode, controller.get());
     if (!sensor) return 0;

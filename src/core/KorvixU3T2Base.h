@@ -7,6 +7,7 @@
 
 #include "core/FrameRateMeter.h"
 #include "core/FrameRing.h"
+#include "core/StreamStatistics.h"
 #include "platform/CriticalSection.h"
 #include "platform/Event.h"
 #include "platform/WorkerThread.h"
@@ -15,6 +16,7 @@
 
 namespace korvix::controller {
 class CKorCy3Cam;
+struct TransferRecord;
 }
 namespace korvix::sensors {
 class CSensorBase;
@@ -143,6 +145,10 @@ class CKorvixU3T2Base {
     virtual int CaptureOne();
     // No lock; any thread. Returns 1. The next frame's data phase uses it.
     virtual int SetDataTimeout(uint32_t ms);
+    // No lock; any thread. A limit the application fixed (ms > 0): the data phases use it
+    // instead of the one the exposure and trigger settings give, until it is set back to 0.
+    // It outlives Close: it belongs to the application, not to the camera.
+    void FixDataTimeout(uint32_t ms) { fixedDataTimeout.store(ms, std::memory_order_relaxed); }
     // No lock; any thread; blocks up to ms. 1 when the acquisition failed, 2 when no new
     // frame came within ms, 3 when a new frame is in the ring. A 2 may also answer a frame
     // event whose frame an earlier copy already took (the copy takes the newest frame):
@@ -316,6 +322,14 @@ class CKorvixU3T2Base {
     int CountedFrames() const { return countedFrames.load(std::memory_order_acquire); }
     int LastFrameCounter() const { return lastFrameCounter.load(std::memory_order_acquire); }
     uint32_t DataTimeout() const { return dataTimeout.load(std::memory_order_relaxed); }
+    // The limit the data phases use: the fixed one, else DataTimeout().
+    uint32_t DataTimeoutInForce() const {
+        const uint32_t fixed = fixedDataTimeout.load(std::memory_order_relaxed);
+        return fixed != 0 ? fixed : DataTimeout();
+    }
+    // The counters of the frame transfers since the last Open or reset; any thread.
+    StreamCounts StreamStatisticsNow() const { return streamStatistics.Read(); }
+    void ResetStreamStatistics() { streamStatistics.Reset(); }
     int GeometryDirty() const { return geometryDirty.load(std::memory_order_acquire); }
     int TriggerModeValue() const { return triggerMode.load(std::memory_order_relaxed); }
     bool TransferRunning() const { return running.load(std::memory_order_acquire) != 0; }
@@ -353,7 +367,9 @@ class CKorvixU3T2Base {
     // Retry bookkeeping of TransferLoop after a failed header or data read: true when the
     // thread must give up.
     bool RecoverFromFailedRead(int &retries);
-    void PublishFrame(const uint8_t *header, uint32_t startTick);
+    void PublishFrame(const uint8_t *header, uint32_t startTick, uint64_t startUs);
+    // Counts what one ReadFrameHeader of the acquisition thread met; returns its result.
+    int CountedHeaderRead(controller::TransferRecord &record);
     // Where a frame read puts what it learns besides the pixels; any member may be null.
     struct FrameOutputs {
         int *frameNumber;
@@ -403,6 +419,7 @@ class CKorvixU3T2Base {
     std::atomic<int> openDeviceNumber{-1};
     static constexpr uint32_t kInitialDataTimeoutMs = 5000;
     std::atomic<uint32_t> dataTimeout{kInitialDataTimeoutMs};
+    std::atomic<uint32_t> fixedDataTimeout{0};  // 0: none fixed
     std::atomic<int> countedFrames{0};
     std::atomic<int> running{0};
     // Set while nobody uses the data path; reset when the thread starts or CaptureOne claims
@@ -411,6 +428,7 @@ class CKorvixU3T2Base {
     // other. One per device core, so cameras in one process never take each other's signal.
     platform::Event threadEndEvent{platform::Event::ResetMode::Manual, true, "thread end"};
     FrameRateMeter frameRateMeter;  // acquisition thread only
+    StreamStatistics streamStatistics;
     // Declared last so that it is joined before anything it uses is destroyed.
     platform::WorkerThread threadHandle;
 };

@@ -18,6 +18,12 @@ uint64_t SystemClock::NowMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+uint64_t SystemClock::NowUs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 void SystemClock::SleepMs(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -65,6 +71,8 @@ ScopedClockOverride::~ScopedClockOverride() {
 }
 
 uint32_t TickCount() { return static_cast<uint32_t>(CurrentClock().NowMs()); }
+
+uint64_t MicrosecondCount() { return CurrentClock().NowUs(); }
 
 uint32_t TimeGetTime() { return TickCount(); }
 

@@ -19,6 +19,9 @@ public:
 
     // Milliseconds since an arbitrary origin; never goes backwards.
     virtual uint64_t NowMs() = 0;
+    // Microseconds since the same origin, for measuring short transfers; a clock without a
+    // finer resolution answers whole milliseconds.
+    virtual uint64_t NowUs() { return NowMs() * 1000; }
 
     // Blocks the calling thread for `ms` milliseconds of this clock's time.
     virtual void SleepMs(uint32_t ms) = 0;
@@ -33,6 +36,7 @@ public:
 class SystemClock final : public Clock {
 public:
     uint64_t NowMs() override;
+    uint64_t NowUs() override;
     void SleepMs(uint32_t ms) override;
     bool WaitFor(std::unique_lock<std::mutex> &lock, std::condition_variable &condition,
                  uint32_t ms, const std::function<bool()> &ready) override;
@@ -81,6 +85,8 @@ private:
 // Milliseconds as a 32-bit value that wraps around after 49.7 days, the way the
 // camera timing code expects tick counts to behave.
 uint32_t TickCount();
+// Microseconds of the current clock, for rates of transfers shorter than a tick.
+uint64_t MicrosecondCount();
 // The multimedia timer; on Linux the same time base as TickCount.
 uint32_t TimeGetTime();
 void SleepMs(uint32_t ms);

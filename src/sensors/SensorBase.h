@@ -203,6 +203,8 @@ class CSensorBase {
     int WriteFpgaVerifiedTimed(uint8_t reg, uint8_t value);
     // Pulses the FPGA restart register when a restart is pending.
     int PulseRestart();
+    // Whether PulseRestart gives a pulse now.
+    bool RestartPending() const { return restartPending != 0; }
 
     // The parameter block. The device core reads single fields and stores the accepted
     // window back after SetCaptureWindow.

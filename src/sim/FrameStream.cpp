@@ -17,7 +17,8 @@ void PutWord(FrameHeader &header, size_t offset, uint32_t value) {
 }  // namespace
 
 void FrameStream::Produce(uint64_t timeMs) {
-    ++frameCounter_;
+    frameCounter_ += 1 + skippedCounts_;
+    skippedCounts_ = 0;
     lastFrameMs_ = timeMs;
     held_ = Held{frameCounter_, timeMs};
 }
@@ -82,7 +83,7 @@ void FrameStream::PowerCycle() {
     frameCounter_ = 0;
     framesDelivered_ = 0;
     lastFrameMs_.reset();
-    lostHeaders_ = shortPayloads_ = shortPayloadMissing_ = 0;
+    lostHeaders_ = shortPayloads_ = shortPayloadMissing_ = skippedCounts_ = 0;
 }
 
 void FrameStream::ShortenPayloads(uint32_t count, uint32_t missingBytes) {

@@ -81,6 +81,9 @@ class FrameStream {
     // `missingBytes` early (the header still states the full length).
     void LoseHeaders(uint32_t count) { lostHeaders_ = count; }
     void ShortenPayloads(uint32_t count, uint32_t missingBytes);
+    // Fault: the next frame produced comes `frames` counts after the previous one, as when
+    // the camera drops frames before they reach the FPGA's output.
+    void SkipFrameCounts(uint32_t frames) { skippedCounts_ = frames; }
 
   private:
     enum class State { Idle, Armed, ArmedLost, Header, Payload };
@@ -108,6 +111,7 @@ class FrameStream {
     uint32_t lostHeaders_ = 0;
     uint32_t shortPayloads_ = 0;
     uint32_t shortPayloadMissing_ = 0;
+    uint32_t skippedCounts_ = 0;
 };
 
 }  // namespace korvix::sim

@@ -210,6 +210,11 @@ void SimulatedCamera::InjectShortPayloads(uint32_t count, uint32_t missingBytes)
     stream_.ShortenPayloads(count, missingBytes);
 }
 
+void SimulatedCamera::InjectSkippedFrameCounts(uint32_t frames) {
+    std::lock_guard lock(lock_);
+    stream_.SkipFrameCounts(frames);
+}
+
 void SimulatedCamera::InjectI2cNak(uint8_t address, int32_t count) {
     std::lock_guard lock(lock_);
     nakAddress_ = address & static_cast<uint8_t>(~i2c::kReadBit);
@@ -245,6 +250,7 @@ void SimulatedCamera::ClearFaults() {
     std::lock_guard lock(lock_);
     stream_.LoseHeaders(0);
     stream_.ShortenPayloads(0, 0);
+    stream_.SkipFrameCounts(0);
     nakCount_ = 0;
     busyStuck_ = false;
     fpgaNeverReady_ = false;

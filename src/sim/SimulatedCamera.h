@@ -89,6 +89,9 @@ class SimulatedCamera final : private FrameComposer {
 
     void InjectLostHeaders(uint32_t count);
     void InjectShortPayloads(uint32_t count, uint32_t missingBytes);
+    // The next frame's counter jumps `frames` beyond the previous one (frames lost in the
+    // camera: the host sees a gap in the frame counter).
+    void InjectSkippedFrameCounts(uint32_t frames);
     // NAK the next `count` transfers to an I2C device (8-bit address, either form);
     // count < 0: until cleared.
     void InjectI2cNak(uint8_t address, int32_t count);

@@ -67,13 +67,18 @@ TEST(ToolsKorvixFrames, SnapSeveralFramesByPatternWithWindowAndSubsampling) {
 }
 
 TEST(ToolsKorvixFrames, StreamCountsFrames) {
-    const KorvixResult result = Korvix({"--json", "stream", "--frames", "5"});
+    const KorvixResult result =
+        Korvix({"--json", "stream", "--frames", "5", "--data-timeout", "2500"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto summary = nlohmann::json::parse(result.out);
     EXPECT_GE(summary["frames"], 5);
     EXPECT_EQ(summary["failed"], 0);
     EXPECT_GT(summary["fps"], 0.0);
     EXPECT_EQ(summary["interrupted"], false);
+    // The library received at least the frames the tool was told of.
+    EXPECT_GE(summary["statistics"]["delivered"], summary["frames"]);
+    EXPECT_EQ(summary["statistics"]["transfer_failures"], 0);
+    EXPECT_EQ(summary["statistics"]["data_timeout_ms"], 2500);
 }
 
 uint32_t Le32(const std::string &bytes, size_t offset) {

@@ -1,5 +1,6 @@
 // korvix stream: takes frames without a window for N frames or seconds (or until Ctrl-C)
-// and reports the frames, the frame rate, the failed and the lost frames.
+// and reports the frames, the frame rate, the failed and the lost frames, and the library's
+// statistics of the transfers.
 
 #include <KorvixSdk_Tesslin.h>
 
@@ -21,7 +22,36 @@ struct StreamArguments {
     CaptureOptions capture;
     uint64_t frames = 0;   // 0: no frame limit
     double seconds = 0;    // 0: no time limit
+    int dataTimeoutMs = 0;  // 0: the library's own limit
 };
+
+// The library's counts of the session's frame transfers.
+nlohmann::json LibraryStatistics(const Session &session) {
+    KorvixStreamStatistics stats{};
+    stats.size = sizeof stats;
+    session.Check(Korvix_GetStreamStatistics(session.Handle(), &stats), "reading the statistics");
+    const int dataTimeout = Korvix_GetDataTimeout(session.Handle());
+    session.Check(dataTimeout, "reading the data time limit");
+    return {{"delivered", stats.framesDelivered},
+            {"lost", stats.framesLost},
+            {"transfer_failures", stats.transferFailures},
+            {"restart_pulses", stats.restartPulses},
+            {"transfer_rate_mbps", stats.transferRateMBps},
+            {"data_timeout_ms", dataTimeout}};
+}
+
+std::string StatisticsLine(const nlohmann::json &stats) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "library: %llu delivered  lost %llu  transfer failures %llu  restart pulses "
+                  "%llu  last transfer %.1f MB/s  data time limit %d ms",
+                  stats["delivered"].get<unsigned long long>(),
+                  stats["lost"].get<unsigned long long>(),
+                  stats["transfer_failures"].get<unsigned long long>(),
+                  stats["restart_pulses"].get<unsigned long long>(),
+                  stats["transfer_rate_mbps"].get<double>(), stats["data_timeout_ms"].get<int>());
+    return line;
+}
 
 std::string StatusLine(const FrameWatch &watch) {
     char line[160];
@@ -40,6 +70,10 @@ void RunStream(const GlobalOptions &options, const StreamArguments &arguments) {
     CameraSession session(options);
     const int handle = session.Handle();
     ApplyCaptureOptions(session, arguments.capture);
+    if (arguments.dataTimeoutMs > 0) {
+        session.Check(Korvix_SetDataTimeout(handle, arguments.dataTimeoutMs),
+                      "setting the data time limit");
+    }
     InstallStopRequestHandler();
     // No window: the frames only reach the tool's message handler.
     session.Check(Korvix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0), "turning the window off");
@@ -62,11 +96,14 @@ void RunStream(const GlobalOptions &options, const StreamArguments &arguments) {
     }
     Korvix_StopPreview(handle);
     if (watch.DeviceLost()) throw CameraError(CAMERR_DEVICE_LOST, "streaming");
+    const nlohmann::json statistics = LibraryStatistics(session);
     const nlohmann::json summary = {{"frames", watch.Frames()},  {"seconds", watch.Seconds()},
                                     {"fps", watch.Rate()},       {"failed", watch.FailedReads()},
-                                    {"lost", watch.Lost()},      {"interrupted", interrupted}};
+                                    {"lost", watch.Lost()},      {"interrupted", interrupted},
+                                    {"statistics", statistics}};
     Emit(options, summary, [&](std::ostream &out) {
-        out << StatusLine(watch) << (interrupted ? "  (stopped)" : "") << '\n';
+        out << StatusLine(watch) << (interrupted ? "  (stopped)" : "") << '\n'
+            << StatisticsLine(statistics) << '\n';
     });
 }
 
@@ -79,6 +116,9 @@ void AddStreamCommand(CLI::App &app, GlobalOptions &options) {
     AddCaptureOptions(*stream, arguments->capture);
     stream->add_option("--frames", arguments->frames, "Stop after this many frames");
     stream->add_option("--seconds", arguments->seconds, "Stop after this many seconds")
+        ->check(CLI::PositiveNumber);
+    stream->add_option("--data-timeout", arguments->dataTimeoutMs,
+                       "Time limit of each frame's data transfer, in ms")
         ->check(CLI::PositiveNumber);
     RunsAs(stream, options, [&options, arguments] { RunStream(options, *arguments); });
 }
