@@ -58,7 +58,7 @@ void CKorvixU3T2Base::CloseFrameEvent() {
 
 void CKorvixU3T2Base::ReleaseDataPath() {
     running.store(0, std::memory_order_release);
-    OnDataPathEnding();
+    if (onDataPathEnding) onDataPathEnding();
     threadEndEvent.Set();
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/FrameRateMeter.h"
@@ -346,10 +347,11 @@ class CKorvixU3T2Base {
     // Every frame buffer (the transfer buffer and each ring entry) comes from here: a zeroed
     // buffer, or null when memory runs out. Overridden by tests that need memory to run out.
     virtual std::unique_ptr<uint8_t[]> AllocateFrameBuffer(uint32_t bytes);
-    // Called by a data-path claimant that is ending, after it has cleared running and before
-    // it sets the thread-end event. Tests hold the claimant here to meet it half-ended from
-    // StartTransfer and StopTransfer on other threads.
-    virtual void OnDataPathEnding() {}
+    // Called, when set, by a data-path claimant that is ending, after it has cleared running
+    // and before it sets the thread-end event. Tests hold the claimant here to meet it
+    // half-ended from StartTransfer and StopTransfer on other threads. Not a virtual function:
+    // the transfer thread may still be ending while a derived destructor runs.
+    std::function<void()> onDataPathEnding;
 
   private:
     using DeviceLock = platform::CriticalSectionLock;

@@ -252,11 +252,12 @@ class CoreHeldAtDataPathEnd : public CKorvixUSB3T2SimpleSdk {
     std::promise<void> reachedEnd;
     std::shared_future<void> letGo;
 
-  protected:
-    void OnDataPathEnding() override {
-        if (held.exchange(true)) return;
-        reachedEnd.set_value();
-        letGo.wait();
+    CoreHeldAtDataPathEnd() {
+        onDataPathEnding = [this] {
+            if (held.exchange(true)) return;
+            reachedEnd.set_value();
+            letGo.wait();
+        };
     }
 
   private:
