@@ -267,11 +267,15 @@ class Camera:
 
     def frames(self, count=None, timeout=5.0, queued=4):
         """Frames of a callback preview as they come, each a new array as snap() returns;
-        up to `count` frames (None: until the loop ends). Each announced frame is copied
-        whole from the library; when the copy falls a frame behind the camera it takes the
-        newer frame. A consumer slower than the camera misses frames: at most `queued` wait
-        for it. Leaving the loop stops the preview."""
+        up to `count` frames (None: until the loop ends). The library copies each frame
+        into a buffer of this iterator and announces it; while the announcement is being
+        handled it copies no other frame there, so every array is one whole frame and no
+        frame comes twice. A consumer slower than the camera misses frames: at most
+        `queued` wait for it. Leaving the loop stops the preview. A setting that makes the
+        frames larger while the loop runs ends it with CameraMemoryError."""
         waiting = queue.Queue()
+        dtype, shape, pitch = self.frame_shape()
+        buffer = np.empty(pitch * shape[0], dtype=np.uint8)
 
         def receive(message, wparam, lparam):
             if message != WM_CAMERA_FRAME:
@@ -279,19 +283,17 @@ class Camera:
             if lparam != 0 or not wparam:
                 waiting.put(errors.error_for(lparam, "receiving a frame"))
                 return
+            if waiting.qsize() >= queued:
+                return
             frame = FrameInfo.from_address(wparam)
             dtype, shape, pitch = _frame_array(frame.width, frame.height, frame.bitCount)
-            raw = np.empty(pitch * shape[0], dtype=np.uint8)
-            # The converted frame the message announces, whole: the library copies it under
-            # its frame lock.
-            if lib.Korvix_GetImage(self._handle, raw.ctypes.data, raw.nbytes, _TOP_ROW_FIRST):
-                if waiting.qsize() >= queued:
-                    return
-                waiting.put(_unpad(raw, dtype, shape, pitch))
+            # A copy of its own: the buffer takes the next frame once this handler returns.
+            waiting.put(_unpad(buffer[:pitch * shape[0]].copy(), dtype, shape, pitch))
 
         window = messages().register(receive)
         try:
-            self._check(lib.Korvix_CallBackPreview(self._handle, window, None, 0, _TOP_ROW_FIRST),
+            self._check(lib.Korvix_CallBackPreview(self._handle, window, buffer.ctypes.data,
+                                                   buffer.nbytes, _TOP_ROW_FIRST),
                         "starting the preview")
             delivered = 0
             while count is None or delivered < count:
