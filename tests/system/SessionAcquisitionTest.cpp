@@ -150,6 +150,29 @@ TEST_F(SystemSessionAcquisition, CallbackPreviewAnnouncesFramesAndNothingAfterSt
     EXPECT_EQ(Errors(handle), std::vector<int>{});
 }
 
+TEST_F(SystemSessionAcquisition, CallbackBufferOneByteShortFailsOncePerFrameAtMost) {
+    MessageInbox inbox;
+    const int handle = OpenCamera();
+    const int oneByteShort = 1280 * 1024 - 1;
+    // Frames far apart (200 ms of exposure each): a worker failing the same frame again and
+    // again would post many failures per frame even when its processing is slow.
+    ASSERT_EQ(Korvix_SetExposureTime(handle, 2000), 1);
+    const uint32_t madeBefore = Camera().FrameCounter(sim::Simulator::NowMs());
+    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, buffer_.data(), oneByteShort, 1), 1);
+    inbox.WaitFor(WM_CAMERA_FRAME, 5, 3);
+    ASSERT_EQ(Korvix_StopPreview(handle), 1);
+    const auto messages = Settled(handle, inbox);
+    const uint32_t made = Camera().FrameCounter(sim::Simulator::NowMs()) - madeBefore;
+    // A failed copy still uses up its frame: the worker waits for the next one rather than
+    // failing the same frame again and again. The camera may also hand out the one frame it
+    // held, not yet delivered, when the preview started.
+    const size_t failures = MessageInbox::Count(messages, WM_CAMERA_FRAME, 5);
+    EXPECT_GE(failures, 3u);
+    EXPECT_LE(failures, made + size_t{1}) << "frames made: " << made;
+    EXPECT_EQ(MessageInbox::Count(messages, WM_CAMERA_FRAME, 0), 0u);
+    EXPECT_EQ(Korvix_GetLastError(handle), CAMERR_MEMORY);
+}
+
 // A handler that keeps the first frame's handler running until the test releases it,
 // copying the application's buffer as each of the first two frames' handlers find it.
 // Registered for its lifetime; the end releases a held handler first.
