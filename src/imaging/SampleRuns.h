@@ -17,14 +17,4 @@ void ApplyTable16(uint16_t *out, const uint16_t *in, int64_t count, int stride,
 void ScaleSamples8(uint8_t *out, const uint8_t *in, int64_t count, int stride, float factor);
 void ScaleSamples16(uint16_t *out, const uint16_t *in, int64_t count, int stride, float factor);
 
-// True when the processor runs the AVX-512 kernels below.
-bool HasStretchKernel();
-
-// out[k] = clamp(trunc(slope x (in[k] - offset)), 0, 65535), the product in double
-// precision: a linear stretch of 16-bit samples computed per sample with AVX-512, eight
-// products per instruction (a table look-up per sample is slower). Only where
-// HasStretchKernel() says so.
-void StretchSamples16(uint16_t *out, const uint16_t *in, int64_t count, int stride,
-                      int32_t offset, double slope);
-
 }  // namespace korvix::imaging::detail

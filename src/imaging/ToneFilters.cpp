@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "imaging/Contrast16.h"
 #include "imaging/FilterLoops.h"
 #include "imaging/Filters.h"
 #include "imaging/SampleRuns.h"
@@ -132,15 +133,15 @@ int Contrast(const ConversionArea &area, void *first, void *) {
     if (value == nullptr) return 0;
     const int32_t contrast = std::clamp(*value, -127, 127);
     if constexpr (sizeof(Sample) == 2) {
-        // The same values computed per sample: below t the product is negative and
-        // limited to 0, from M + 1 - t on it reaches M + 1 and is limited to M, between
-        // them it is the table's entry.
-        if (detail::HasStretchKernel()) {
+        // The same values computed per sample where the processor allows it (a table of
+        // 65536 entries is slower to build and to look up).
+        if (const auto kernel = detail::ContrastKernel16ForThisProcessor()) {
             const int32_t t = ContrastThreshold<Sample>(contrast);
-            const double slope = ContrastSlope<Sample>(t);
+            const detail::ContrastLine16 line =
+                detail::MakeContrastLine16(t, ContrastSlope<Sample>(t));
             return ForEachSampleRun<Sample, Color>(
-                area, [t, slope](Sample *out, const Sample *in, int64_t count, int stride) {
-                    detail::StretchSamples16(out, in, count, stride, t, slope);
+                area, [kernel, &line](Sample *out, const Sample *in, int64_t count, int stride) {
+                    kernel(out, in, count, stride, line);
                 });
         }
     }
