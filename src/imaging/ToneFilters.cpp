@@ -183,6 +183,11 @@ int ToneCurve(const ConversionArea &area, void *first, void *) {
     const int32_t gamma = std::clamp(params->gamma, 0, 200);
     const int32_t contrast = std::clamp(params->contrast, -127, 127);
     const int32_t brightness = std::clamp(params->brightness, -255, 255);
+    if (sizeof(Sample) == 2 && gamma == kNeutralGamma && brightness == 0) {
+        // Contrast alone: computed per sample where it can be, faster than a 16-bit table.
+        int32_t value = contrast;
+        return Contrast<Sample, Color>(area, &value, nullptr);
+    }
     const float factor = BrightnessFactor(brightness);
     thread_local std::unique_ptr<CachedTable16> cache;
     return MapThroughTable<Sample, Color>(
