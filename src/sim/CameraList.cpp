@@ -71,13 +71,15 @@ std::string ApplyOption(std::string_view key, std::string_view value, CameraConf
             config.scene = SceneKind::Synthetic;
         } else if (value == "ramp") {
             config.scene = SceneKind::Ramp;
+        } else if (value == "counter") {
+            config.scene = SceneKind::Counter;
         } else if (value.starts_with("uniform:")) {
             auto level = ParseNumber(value.substr(8));
             if (!level || *level > kSampleMax) return "uniform level is 0 to 4095";
             config.scene = SceneKind::Uniform;
             config.uniformLevel = static_cast<uint16_t>(*level);
         } else {
-            return "scene is synthetic, uniform:LEVEL or ramp";
+            return "scene is synthetic, uniform:LEVEL, ramp or counter";
         }
     } else if (key == "seed") {
         auto seed = ParseNumber(value);

@@ -3,7 +3,7 @@
 // The camera list of KORVIX_SIMULATE: comma-separated cameras in enumeration order, each a
 // model name optionally followed by ":key=value" options, e.g.
 //   imx990,imx990:serial=CAM-B:seed=7,imx992c:speed=3:scene=uniform:2000
-// Options: serial=TEXT, fw=0xNNNN, fpga=0xNNNN, speed=3|4, scene=synthetic|uniform:LEVEL|ramp,
+// Options: serial=TEXT, fw=0xNNNN, fpga=0xNNNN, speed=3|4, scene=synthetic|uniform:LEVEL|ramp|counter,
 // seed=N, noise=on|off, trigger=MS, unplug_after=N. Pure parsing: no globals, no I/O.
 
 #include <cstdint>
@@ -21,6 +21,7 @@ enum class SceneKind {
     Synthetic,  // the short-wave-infrared scene with noise and defects
     Uniform,    // every sample = uniformLevel, exactly
     Ramp,       // sample = column * 4095 / (width - 1), exactly, in every row
+    Counter,    // the ramp, with the frame counter stamped into the first and last rows
     Image,      // an image supplied by a test, laid over the frame from its top-left corner
 };
 

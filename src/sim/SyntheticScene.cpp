@@ -45,6 +45,7 @@ constexpr float kHotRadiance = 16000.0f;     // saturates at any usable exposure
 constexpr double kTargetRadiance = 2400.0;
 constexpr double kTargetPeriodXMs = 7300.0;
 constexpr double kTargetPeriodYMs = 5100.0;
+constexpr uint32_t kCounterBytes = 4;  // the FPGA's frame counter is 32 bits
 
 template <typename Sample>
 Sample FromTwelveBits(int value) {
@@ -53,6 +54,24 @@ Sample FromTwelveBits(int value) {
         return static_cast<Sample>(value >> 4);
     } else {
         return static_cast<Sample>(value);
+    }
+}
+
+// Stamps the frame counter into the frame: its bytes, least significant first, as 12-bit
+// samples byte << 4, which 8-bit read-out (the top 8 of the 12 bits) turns back into the
+// byte itself. The stamp runs inwards from both ends of the first and of the last row, so
+// mirroring the rows or reversing their order (the sensor's mirrors, the library's
+// orientation) always leaves one copy reading from the top-left corner. Frames narrower
+// than two stamps carry none.
+template <typename Sample>
+void StampCounter(uint32_t counter, uint32_t width, uint32_t height, Sample *out) {
+    if (width < 2 * kCounterBytes || height == 0) return;
+    for (Sample *row : {out, out + static_cast<size_t>(height - 1) * width}) {
+        for (uint32_t i = 0; i < kCounterBytes; ++i) {
+            const Sample byte = FromTwelveBits<Sample>(((counter >> (8 * i)) & 0xFF) << 4);
+            row[i] = byte;
+            row[width - 1 - i] = byte;
+        }
     }
 }
 
@@ -263,6 +282,7 @@ void SyntheticScene::RenderPattern(const RenderRequest &request, Sample *out) co
                     value = uniformLevel_;
                     break;
                 case SceneKind::Ramp:
+                case SceneKind::Counter:
                     value = w > 1 ? static_cast<int>(uint64_t{c} * kSampleMax / (w - 1)) : 0;
                     break;
                 case SceneKind::Image:
@@ -276,6 +296,9 @@ void SyntheticScene::RenderPattern(const RenderRequest &request, Sample *out) co
             }
             row[c] = FromTwelveBits<Sample>(value);
         }
+    }
+    if (kind_ == SceneKind::Counter) {
+        StampCounter(static_cast<uint32_t>(request.frameIndex), w, h, out);
     }
 }
 

@@ -7,7 +7,8 @@
 // objects, a bar target), with per-pixel response non-uniformity, per-column offsets and
 // hot and dead pixels baked in, plus a warm target that moves across it with time. A frame
 // is radiance x exposure x gain + black level + seeded temporal noise, clamped to 12 bits.
-// The test patterns (uniform, ramp, supplied image) are emitted exactly, free of noise.
+// The test patterns (uniform, ramp, frame counter, supplied image) are emitted exactly, free
+// of noise; the counter pattern carries request.frameIndex.
 //
 // Cost: everything that does not change from frame to frame (radiance, exposed image for
 // the current window and settings, noise table) is precomputed; a frame is one pass that
@@ -35,7 +36,7 @@ struct RenderRequest {
     double signalScale = 1.0;  // exposure / reference exposure x gain factor
     uint16_t blackLevel = 0;   // 12-bit units
     double noiseSigma = 1.0;   // temporal noise, 12-bit units
-    uint64_t frameIndex = 0;   // selects the temporal noise of this frame
+    uint64_t frameIndex = 0;   // the frame counter: selects the temporal noise, or is stamped
     uint64_t timeMs = 0;       // places the moving target
 };
 

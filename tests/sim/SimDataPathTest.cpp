@@ -299,5 +299,44 @@ TEST(SimDataPath, NoiseOffGivesIdenticalFramesOfTheSyntheticScene) {
     }
 }
 
+TEST(SimDataPath, CounterSceneCarriesTheHeadersFrameCounterInEveryCorner) {
+    struct Case {
+        bool wide;
+        bool mirrored;
+    };
+    for (const Case &c : {Case{false, false}, Case{true, true}}) {
+        SCOPED_TRACE(c.wide ? "16-bit, mirrored" : "8-bit");
+        SimulatedCamera camera(Config("imx990:scene=counter"), 0);
+        if (c.wide) FpgaWrite(camera, fpga::kDataWidth, fpga::kDataWidth16, 0);
+        if (c.mirrored) SensorWrite(camera, sensor::kMirror, 3, 0);
+        camera.InjectSkippedFrameCounts(0x12345678);  // every byte of the counter in use
+        auto frame = ReadFrame(camera, 100);
+        ASSERT_TRUE(frame);
+        const uint32_t counter = HeaderWord(frame->header, header::kFrameCounterOffset);
+        ASSERT_GT(counter, 0x12345678u);
+        auto sample = [&](size_t i) -> uint32_t {
+            return c.wide ? frame->payload[2 * i] | frame->payload[2 * i + 1] << 8
+                          : frame->payload[i];
+        };
+        // One byte per sample, least significant first, inwards from each end of the first
+        // and the last row; 16-bit samples hold it as byte << 4.
+        const size_t width = 1280, lastRow = 1023 * width;
+        for (auto [start, step] : {std::pair<size_t, int>{0, 1}, {width - 1, -1},
+                                   {lastRow, 1}, {lastRow + width - 1, -1}}) {
+            uint32_t stamp = 0;
+            for (int i = 0; i < 4; ++i) {
+                const uint32_t value = sample(start + i * step);
+                stamp |= (c.wide ? value >> 4 : value) << (8 * i);
+                if (c.wide) {
+                    EXPECT_EQ(value & 0xF, 0u);
+                }
+            }
+            EXPECT_EQ(stamp, counter) << "stamp from sample " << start;
+        }
+        // Beyond the stamp, the ramp.
+        EXPECT_EQ(sample(width + 1279), c.wide ? 4095u : 255u);
+    }
+}
+
 }  // namespace
 }  // namespace korvix::sim
