@@ -3,8 +3,9 @@
 // The camera list of KORVIX_SIMULATE: comma-separated cameras in enumeration order, each a
 // model name optionally followed by ":key=value" options, e.g.
 //   imx990,imx990:serial=CAM-B:seed=7,imx992c:speed=3:scene=uniform:2000
-// Options: serial=TEXT, fw=0xNNNN, fpga=0xNNNN, speed=3|4, scene=synthetic|uniform:LEVEL|ramp|counter,
-// seed=N, noise=on|off, trigger=MS, unplug_after=N. Pure parsing: no globals, no I/O.
+// Options: serial=TEXT, fw=0xNNNN, fpga=0xNNNN, speed=3|4,
+// scene=synthetic|uniform:LEVEL|ramp|counter, seed=N, noise=on|off, trigger=MS, unplug_after=N.
+// Pure parsing: no globals, no I/O.
 
 #include <cstdint>
 #include <optional>

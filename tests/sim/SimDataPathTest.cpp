@@ -321,8 +321,10 @@ TEST(SimDataPath, CounterSceneCarriesTheHeadersFrameCounterInEveryCorner) {
         // One byte per sample, least significant first, inwards from each end of the first
         // and the last row; 16-bit samples hold it as byte << 4.
         const size_t width = 1280, lastRow = 1023 * width;
-        for (auto [start, step] : {std::pair<size_t, int>{0, 1}, {width - 1, -1},
-                                   {lastRow, 1}, {lastRow + width - 1, -1}}) {
+        for (auto [start, step] : {std::pair<size_t, int>{0, 1},
+                                   {width - 1, -1},
+                                   {lastRow, 1},
+                                   {lastRow + width - 1, -1}}) {
             uint32_t stamp = 0;
             for (int i = 0; i < 4; ++i) {
                 const uint32_t value = sample(start + i * step);
