@@ -270,9 +270,10 @@ class Camera:
         up to `count` frames (None: until the loop ends). The library copies each frame
         into a buffer of this iterator and announces it; while the announcement is being
         handled it copies no other frame there, so every array is one whole frame, and the
-        frames come in the camera's order, none twice. A consumer slower than the camera misses frames: at most
-        `queued` wait for it. Leaving the loop stops the preview. A setting that makes the
-        frames larger while the loop runs ends it with CameraMemoryError."""
+        frames come in the camera's order, none twice. A consumer slower than the camera
+        misses frames: at most `queued` wait for it. Leaving the loop stops the preview. A
+        setting that makes the frames larger while the loop runs ends it with
+        CameraMemoryError."""
         waiting = queue.Queue()
         dtype, shape, pitch = self.frame_shape()
         buffer = np.empty(pitch * shape[0], dtype=np.uint8)
