@@ -9,7 +9,9 @@ Not a test (its figures depend on the machine and its load); see docs/performanc
 """
 
 import argparse
+import atexit
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -17,6 +19,7 @@ import time
 # The library reads these once, when it loads: a counter-scene camera and a settings store
 # and shared memory of this run's own, unless the caller chose others.
 _store = tempfile.mkdtemp(prefix="korvix-bench-")
+atexit.register(shutil.rmtree, _store, ignore_errors=True)
 os.environ.setdefault("KORVIX_SIMULATE", "imx990:scene=counter")
 os.environ.setdefault("KORVIX_REGISTRY", os.path.join(_store, "settings.sqlite"))
 os.environ.setdefault("KORVIX_IPC_NAMESPACE", f"korvix-bench-{os.getpid()}")
