@@ -12,6 +12,15 @@
 // at most half a unit in the last place below k. So k comes out one lower exactly when the
 // significand of k, read in [1, 2) (a power of two as 2, the place below it being half as
 // large), exceeds lambda = 2^-53 / delta. Fourteen contrast values have such a slope.
+//
+// The kernels: n = x - t (saturated at 0 when the line stretches; x itself, with -t in the
+// intercept and offsetBits, when it compresses). The float f = n x 128/D + intercept lies
+// within 2^-7 of 128 n / D - 1/32, so trunc(f) is the quotient q or q - 1; the remainder
+// 128 n - trunc(f) x D, exact modulo 2^16 because it lies in 0 .. 2D - 1, reaches D exactly
+// when it is q - 1, and one is added (saturating: samples above 65535 - t already give 65535
+// or more). At an exact quotient k the float lies just below k, so its significand (k's, or
+// nearly 2 for a power of two) decides whether k stays one lower, as the double product
+// leaves it.
 
 #include <cstdint>
 
@@ -41,7 +50,17 @@ ContrastLine16 MakeContrastLine16(int32_t threshold, double slope);
 using ContrastKernel16 = void (*)(uint16_t *out, const uint16_t *in, int64_t count, int stride,
                                   const ContrastLine16 &line);
 
-// The kernel (AVX-512 with byte and word operations), or null where the processor has none.
+// The kernels this processor runs: AVX-512 with byte and word operations (32 samples per
+// step), AVX2 with FMA (16); each null where the processor lacks it.
+struct ContrastKernels16 {
+    ContrastKernel16 avx512 = nullptr;
+    ContrastKernel16 avx2 = nullptr;
+};
+ContrastKernels16 ContrastKernels16ForThisProcessor();
+ContrastKernel16 ContrastKernel16Avx512();
+ContrastKernel16 ContrastKernel16Avx2();
+
+// The fastest of them, or null where there is none (the filter then uses a table).
 ContrastKernel16 ContrastKernel16ForThisProcessor();
 
 }  // namespace korvix::imaging::detail
