@@ -85,9 +85,8 @@ int CKorvixU3T2Base::StartTransfer(int mode) {
     // Triggered frames come one transfer each: the next one continues the frame counter's
     // sequence. Any other start begins a new one, as frames the camera made while nobody
     // streamed are not lost.
-    if (mode != 2 || transferMode.load(std::memory_order_acquire) != 2) {
-        streamStatistics.ForgetFrameCounter();
-    }
+    const bool newSequence = mode != 2 || transferMode.load(std::memory_order_acquire) != 2;
+    if (newSequence) streamStatistics.ForgetFrameCounter();
     if (running.load(std::memory_order_acquire)) {
         // A data path user that is just ending gets a moment to end by itself; one still at
         // work is stopped. The end event is manual-reset, so this wait takes nothing away
@@ -102,6 +101,11 @@ int CKorvixU3T2Base::StartTransfer(int mode) {
 
     // The previous thread has ended or been stopped; join it before the next one may run.
     threadHandle.Join();
+    // Frames still in the ring from before are not new to a new sequence: its first wait
+    // reports its own first frame. Left as they were, a ring never read since it was made
+    // counts as holding a new frame before any has come, and the first frame that lands on
+    // the stale read mark counts as none.
+    if (newSequence) ring.SetReadMark(ring.WriteIndex());
     // A failure of the previous run must not answer the first WaitFrame of this one.
     transferFailed.store(0, std::memory_order_release);
     threadEndEvent.Reset();
@@ -210,8 +214,13 @@ int CKorvixU3T2Base::TransferLoop() {
     transferFailed.store(0, std::memory_order_release);
     frameRateMeter.Restart(platform::TickCount());
 
+    // A data handle that cannot be opened (the camera left as the transfer started) is a
+    // failure like reads that keep failing: without it the thread would end unnoticed and the
+    // session would wait for frames that never come instead of learning the camera is gone.
     bool gaveUp = false;
-    if (controller->OpenDataHandle()) {
+    if (!controller->OpenDataHandle()) {
+        gaveUp = running.load(std::memory_order_acquire) != 0;
+    } else {
         int retries = 0;
         while (running.load(std::memory_order_acquire)) {
             uint32_t timeout = DataTimeoutInForce();

@@ -122,6 +122,31 @@ TEST_F(CoreAcquisition, FiveFailedReadsEndTheThreadAndWaitFrameReportsIt) {
     EXPECT_EQ(core->StopTransfer(1), 1);
 }
 
+// A frame left untaken by a transfer is not the news a later one waits for, and the
+// later one's frame is news wherever in the ring it lands (the third lands on the ring's
+// initial read mark).
+TEST_F(CoreAcquisition, EverySingleFrameTransferReportsItsOwnFrame) {
+    UseCameras("imx990");
+    auto core = OpenCore(0x3260);
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_EQ(core->StartTransfer(1), 1);
+        EXPECT_EQ(core->WaitFrame(3000), 3) << "round " << round;
+        ASSERT_TRUE(WaitForThreadEnd(*core));
+    }
+}
+
+// The camera gone as the transfer starts: the thread cannot open the data handle and ends;
+// the wait reports the failure instead of waiting for frames that never come.
+TEST_F(CoreAcquisition, TransferStartedWithTheCameraGoneReportsTheFailure) {
+    UseCameras("imx990");
+    auto core = OpenCore(0x3260);
+    sim::Simulator::Instance().Unplug(0);
+    core->StartTransfer(0);
+    ASSERT_TRUE(WaitForThreadEnd(*core));
+    EXPECT_EQ(core->WaitFrame(5000), 1);
+    EXPECT_EQ(core->StopTransfer(1), 1);
+}
+
 TEST_F(CoreAcquisition, HalfTurnForOrientationFourAndRawCopyForOrientationOne) {
     UseCameras("imx990,imx990c");
     auto turned = OpenCore(0x3260);
