@@ -100,7 +100,7 @@ KORVIX_HOT_LOOP void RescaleRow(uint16_t *__restrict pixel, const uint16_t *__re
         int32_t value = FloorQuotient(above * 4096, divisor);
         value = value < 4095 ? value : 4095;
         const int32_t used = (-range) >> 31;  // all ones where dark < bright
-        pixel[x] = static_cast<uint16_t>(((value << 4) & used) | (p & ~used));
+        pixel[x] = static_cast<uint16_t>(((value << kMaskRangeShift16) & used) | (p & ~used));
     }
 }
 

@@ -48,9 +48,11 @@ inline constexpr int kHotLimit8 = 192;
 inline constexpr int kDeadLimit8 = 64;
 inline constexpr int kHotLimit16 = 3072;
 inline constexpr int kDeadLimit16 = 1024;
-// Outlier thresholds of DefectCorrect for 8- and 16-bit frames.
+// Outlier thresholds of DefectCorrect for 8- and 16-bit frames (12-bit samples).
 inline constexpr int kDefectThreshold8 = 30;
 inline constexpr int kDefectThreshold16 = 480;
+// The 16-bit mask correction's result is 12 bits shifted this far, to the full 16-bit range.
+inline constexpr int kMaskRangeShift16 = 4;
 
 enum DefectMapKind : int {
     kHotMap = 0,   // from the dark reference

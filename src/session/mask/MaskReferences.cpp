@@ -93,10 +93,15 @@ void RunMaskStep(SessionImages &images, int colorIndex, const CaptureWindow &win
     const auto &work = wide ? images.defectMap16 : images.defectMap8;
 
     platform::CriticalSectionLock mask(*switches.maskLock);
-    if (switches.maskCorrection && dark && bright) MaskCorrect(*raw, *dark, *bright, *sensor);
+    const bool rescaled = switches.maskCorrection && dark && bright &&
+                          MaskCorrect(*raw, *dark, *bright, *sensor);
     if (switches.defectCorrection && hot && dead && work) {
-        DefectCorrect(*raw, *hot, *dead, *work, *sensor,
-                      wide ? kDefectThreshold16 : kDefectThreshold8);
+        // The 16-bit threshold is in the sensor's 12-bit units; a frame the mask correction
+        // has spread over the full 16-bit range needs it on that scale, or ordinary noise
+        // would count as defects and good pixels would be replaced by their neighbours.
+        const int threshold =
+            !wide ? kDefectThreshold8 : kDefectThreshold16 << (rescaled ? kMaskRangeShift16 : 0);
+        DefectCorrect(*raw, *hot, *dead, *work, *sensor, threshold);
     }
 }
 

@@ -54,8 +54,9 @@ std::optional<SensorWindow> SensorWindowOf(const CaptureWindow &window,
 
 // Step 2 of the frame pipeline, on the raw frame of the colour index and with frameLock
 // held: under maskLock the mask correction if switched on, then the defect correction
-// (threshold 30 for 8-bit, 480 for 16-bit frames). A frame that does not match the
-// capture window is left alone.
+// (threshold 30 for 8-bit, 480 for 16-bit frames, 480 x 16 once the mask correction has
+// spread a 16-bit frame over the full range). A frame that does not match the capture
+// window is left alone.
 void RunMaskStep(SessionImages &images, int colorIndex, const CaptureWindow &window,
                  const MaskStepSwitches &switches);
 

@@ -57,6 +57,22 @@ TEST(SessionMaskReferences, CaptureUpdatesOnlyTheReferenceAndMapOfTheFrameDepth)
     EXPECT_FALSE(UpdateMaskReference(m.images, 0, -1, m.maskLock));
 }
 
+// With the mask correction on, a 16-bit frame is spread over the full range before the
+// defect correction looks at it: a pixel 40 above its neighbours (noise, in 12-bit units)
+// stays, one 2000 above them (the bright pixel) is repaired.
+TEST(SessionMaskReferences, SixteenBitDefectThresholdFollowsTheMaskRescale) {
+    MaskImages m;
+    auto *raw = reinterpret_cast<uint16_t *>(m.images.rawImage16->Bits());
+    std::fill_n(raw, kMaskBytes8, uint16_t{2000});
+    raw[200 * kMaskWidth + 300] = 4000;
+    raw[300 * kMaskWidth + 400] = 2040;
+    const MaskStepSwitches switches{&m.maskLock, /*maskCorrection=*/true,
+                                    /*defectCorrection=*/true, ReadoutTurn{}};
+    RunMaskStep(m.images, /*colorIndex=*/1, CaptureWindow{}, switches);
+    EXPECT_EQ(MaskImages::At(m.images.rawImage16, 300, 200), 2000 << 4);
+    EXPECT_EQ(MaskImages::At(m.images.rawImage16, 400, 300), 2040 << 4);
+}
+
 TEST(SessionMaskReferences, SensorWindowFollowsTheFrameSize) {
     struct Case {
         CaptureWindow window;
