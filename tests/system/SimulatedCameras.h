@@ -36,6 +36,9 @@ class SimulatedCamerasTest : public ::testing::Test {
         return handle;
     }
 
+    // Releases a handle made elsewhere at the end of the test.
+    void Track(int handle) { handles_.push_back(handle); }
+
     // Every recorded code, newest first.
     static std::vector<int> Errors(int handle) {
         std::vector<int> codes;
