@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "imaging/Brightness.h"
 #include "imaging/Contrast16.h"
 #include "imaging/FilterLoops.h"
 #include "imaging/Filters.h"
@@ -16,6 +17,7 @@ namespace korvix::imaging {
 namespace {
 
 using detail::AsConverter;
+using detail::BrightnessFactor;
 using detail::ConversionArea;
 using detail::ForEachSampleRun;
 
@@ -26,12 +28,6 @@ constexpr int32_t kNeutralGamma = 100;
 
 const int32_t *ValueOf(void *first) {
     return static_cast<const int32_t *>(first);
-}
-
-float BrightnessFactor(int32_t brightness) {
-    if (brightness < 0) return static_cast<float>(1.0 - std::abs(brightness) * 0.00392156862745098);
-    if (brightness > 0) return static_cast<float>(1.0 + brightness * 0.0392156862745098);
-    return 1.0f;
 }
 
 // Builds a table of every sample value (256 or 65536 entries) from entry(x).
@@ -96,14 +92,19 @@ int Brightness(const ConversionArea &area, void *first, void *) {
     const int32_t *value = ValueOf(first);
     if (value == nullptr) return 0;
     const float factor = BrightnessFactor(std::clamp(*value, -255, 255));
-    return ForEachSampleRun<Sample, Color>(
-        area, [factor](Sample *out, const Sample *in, int64_t count, int stride) {
-            if constexpr (sizeof(Sample) == 1) {
-                detail::ScaleSamples8(out, in, count, stride, factor);
-            } else {
-                detail::ScaleSamples16(out, in, count, stride, factor);
-            }
-        });
+    const detail::BrightnessKernels kernels = detail::BrightnessKernelsForThisProcessor();
+    if constexpr (sizeof(Sample) == 1) {
+        const detail::BrightnessScale8 scale = detail::MakeBrightnessScale8(factor);
+        return ForEachSampleRun<Sample, Color>(
+            area, [&kernels, &scale](Sample *out, const Sample *in, int64_t count, int stride) {
+                kernels.samples8(out, in, count, stride, scale);
+            });
+    } else {
+        return ForEachSampleRun<Sample, Color>(
+            area, [&kernels, factor](Sample *out, const Sample *in, int64_t count, int stride) {
+                kernels.samples16(out, in, count, stride, factor);
+            });
+    }
 }
 
 // Slope of the contrast line through (t, 0) and (M + 1 - t, M + 1).
@@ -170,7 +171,7 @@ int Gamma(const ConversionArea &area, void *first, void *) {
         area, cache, {gamma, 0, 0}, [gamma](int32_t x) { return GammaEntry<Sample>(x, gamma); });
 }
 
-// Brightness of one sample, as ScaleSamples8 and ScaleSamples16 compute it.
+// Brightness of one sample, as the brightness kernels compute it.
 template <typename Sample>
 int32_t BrightnessEntry(int32_t x, float factor) {
     return std::clamp(static_cast<int32_t>(static_cast<float>(x) * factor), 0, kMaximum<Sample>);
