@@ -294,10 +294,8 @@ class CoreHeldAtDataPathEnd : public CKorvixUSB3T2SimpleSdk {
 TEST_F(CoreAcquisition, RestartMeetingAnEndingThreadDoesNotHang) {
     UseCameras("imx990");
     CoreHeldAtDataPathEnd core;
-    core.SetProductCode(0x3260);
-    core.CreateController(nullptr, nullptr);
-    ASSERT_GT(core.CountDevices(0x3260), 0);
-    ASSERT_NE(core.Open(0), 0);
+    OpenAs(core, 0x3260);
+    ASSERT_FALSE(HasFailure());
     std::promise<void> letGo;
     core.letGo = letGo.get_future().share();
     std::future<void> reachedEnd = core.reachedEnd.get_future();

@@ -81,10 +81,8 @@ TEST_F(CoreFrameRead, AnEntryWithoutAFrameIsAFailedRead) {
 TEST_F(CoreFrameRead, RingAllocationFailureReachesTheCaller) {
     UseCameras("imx990");
     CoreWithScarceMemory core;
-    core.SetProductCode(0x3260);
-    core.CreateController(nullptr, nullptr);
-    ASSERT_EQ(core.CountDevices(0x3260), 1);
-    ASSERT_NE(core.Open(0), 0);
+    OpenAs(core, 0x3260);
+    ASSERT_FALSE(HasFailure());
 
     core.buffersLeft = 3;
     EXPECT_EQ(core.CaptureOne(), 2);
@@ -106,10 +104,8 @@ TEST_F(CoreFrameRead, RingAllocationFailureReachesTheCaller) {
 TEST_F(CoreFrameRead, WindowBeyondTheFrameSizeIsRefusedBeforeAllocating) {
     UseCameras("imx990");
     CoreWithScarceMemory core;
-    core.SetProductCode(0x3260);
-    core.CreateController(nullptr, nullptr);
-    ASSERT_EQ(core.CountDevices(0x3260), 1);
-    ASSERT_NE(core.Open(0), 0);
+    OpenAs(core, 0x3260);
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(core.SetBitMode(1), 1);
 
     sensors::SensorParams &params = core.Sensor()->Params();

@@ -35,11 +35,19 @@ class CoreSimTest : public ::testing::Test {
         return core;
     }
 
+    // Gives `core` (of any core class, a test's own subclass too) the product code and its
+    // controller and opens the given instance; fails the test when the open fails.
+    static void OpenAs(CKorvixUSB3T2SimpleSdk &core, int productCode, int device = 0) {
+        core.SetProductCode(productCode);
+        core.CreateController(nullptr, nullptr);
+        EXPECT_GT(core.CountDevices(productCode), device);
+        EXPECT_NE(core.Open(device), 0) << "open of product 0x" << std::hex << productCode;
+    }
+
     // A core opened on the given instance; fails the test when the open fails.
     static std::unique_ptr<CKorvixUSB3T2SimpleSdk> OpenCore(int productCode, int device = 0) {
-        auto core = MakeCore(productCode);
-        EXPECT_GT(core->CountDevices(productCode), device);
-        EXPECT_NE(core->Open(device), 0) << "open of product 0x" << std::hex << productCode;
+        auto core = std::make_unique<CKorvixUSB3T2SimpleSdk>();
+        OpenAs(*core, productCode, device);
         return core;
     }
 
