@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "imaging/SampleRuns.h"
 
@@ -38,11 +39,12 @@ BrightnessKernels BrightnessKernelsPortable() {
 
 BrightnessKernels BrightnessKernelsForThisProcessor() {
     static const BrightnessKernels kFastest = [] {
-        const BrightnessKernels avx512 = BrightnessKernelsAvx512();
-        const BrightnessKernels portable = BrightnessKernelsPortable();
-        return BrightnessKernels{avx512.samples8 != nullptr ? avx512.samples8 : portable.samples8,
-                                 avx512.samples16 != nullptr ? avx512.samples16
-                                                             : portable.samples16};
+        BrightnessKernels fastest = BrightnessKernelsPortable();
+        for (const BrightnessKernels &faster : {BrightnessKernelsAvx2(), BrightnessKernelsAvx512()}) {
+            if (faster.samples8 != nullptr) fastest.samples8 = faster.samples8;
+            if (faster.samples16 != nullptr) fastest.samples16 = faster.samples16;
+        }
+        return fastest;
     }();
     return kFastest;
 }

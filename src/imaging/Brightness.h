@@ -41,7 +41,9 @@ struct BrightnessKernels {
 // AVX-512 (byte and word operations; the 8-bit kernel also needs the byte permutes of
 // VBMI): each null where the processor lacks it.
 BrightnessKernels BrightnessKernelsAvx512();
-// The plain loops the compiler vectorises (AVX2 where the processor has it): never null.
+// AVX2: both null where the processor lacks it.
+BrightnessKernels BrightnessKernelsAvx2();
+// The plain loops the compiler vectorises: never null.
 BrightnessKernels BrightnessKernelsPortable();
 // The fastest kernel of each depth on this processor: never null.
 BrightnessKernels BrightnessKernelsForThisProcessor();

@@ -26,9 +26,12 @@ struct NamedKernels {
 
 std::vector<NamedKernels> KernelsOfThisProcessor() {
     std::vector<NamedKernels> available{{"portable", BrightnessKernelsPortable()}};
-    const BrightnessKernels avx512 = BrightnessKernelsAvx512();
-    if (avx512.samples8 != nullptr || avx512.samples16 != nullptr) {
-        available.push_back({"AVX-512", avx512});
+    const NamedKernels vectors[] = {{"AVX-512", BrightnessKernelsAvx512()},
+                                    {"AVX2", BrightnessKernelsAvx2()}};
+    for (const NamedKernels &named : vectors) {
+        if (named.kernels.samples8 != nullptr || named.kernels.samples16 != nullptr) {
+            available.push_back(named);
+        }
     }
     return available;
 }
