@@ -167,6 +167,9 @@ BENCHMARK_CAPTURE(ToneCurve, Ours_ToneCurve48ContrastOnly, ToneCurve48, 48, {100
     ->Apply(Sizes);
 BENCHMARK_CAPTURE(Filter, Ours_Brightness24, Brightness24, 24, 60)->Apply(Sizes);
 BENCHMARK_CAPTURE(Filter, Ours_Brightness48, Brightness48, 48, 60)->Apply(Sizes);
+// 32/64-bit pixels: the fourth sample of each pixel is left as it is.
+BENCHMARK_CAPTURE(Filter, Ours_Brightness32, Brightness24, 32, 60)->Apply(Sizes);
+BENCHMARK_CAPTURE(Filter, Ours_Brightness64, Brightness48, 64, 60, 0x0FFF)->Apply(Sizes);
 BENCHMARK_CAPTURE(Sharpness, Ours_Sharpness24, Sharpness24, 24)->Apply(Sizes);
 BENCHMARK_CAPTURE(Sharpness, Ours_Sharpness48, Sharpness48, 48)->Apply(Sizes);
 BENCHMARK_CAPTURE(HueSaturation, Ours_HueSaturation24, HueSaturation24, 24)->Apply(Sizes);
