@@ -6,18 +6,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace korvix::platform {
 namespace {
 
-// Bookkeeping in front of the user data: how many holders the section has in all
-// processes. Guarded by flock on the section's file.
-struct SectionHeader {
-    uint32_t holders;
-};
-constexpr size_t kHeaderSize = 64;  // keeps the user data cache-line aligned
+// Every holder keeps a shared lock on a second file, the presence file, for as long as it
+// holds the section. The system drops a process's locks when it ends, however it ends, so a
+// presence file that can be locked exclusively has no holder left: a count kept in the
+// section would stay raised by a process that crashed, and the section would outlive all
+// its holders with stale contents.
+std::string PresenceName(const std::string &systemName) { return systemName + ".holders"; }
+
+// The presence file of `systemName`, opened; -1 on failure.
+int OpenPresence(const std::string &systemName) {
+    return shm_open(PresenceName(systemName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+
+// Whether any holder but the caller's own closed ones has the presence file locked.
+bool OthersPresent(int presenceFd) {
+    if (flock(presenceFd, LOCK_EX | LOCK_NB) != 0) return true;
+    flock(presenceFd, LOCK_UN);
+    return false;
+}
 
 class FileLock {
 public:
@@ -49,14 +61,14 @@ std::string SharedSection::SystemName(const std::string &name) {
 std::unique_ptr<SharedSection> SharedSection::Open(const std::string &name, size_t size,
                                                    bool *created) {
     const std::string systemName = SystemName(name);
-    const size_t mappedSize = kHeaderSize + size;
     // A releasing holder may unlink the name between our open and our lock; then the file
     // we hold is orphaned and we start again on the new one.
     for (int attempt = 0; attempt < 100; ++attempt) {
         int fd = shm_open(systemName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) return nullptr;
-        bool fresh = false;
+        int presenceFd = -1;
         void *mapping = MAP_FAILED;
+        bool fresh = false;
         {
             FileLock guard(fd);
             struct stat status {};
@@ -68,45 +80,52 @@ std::unique_ptr<SharedSection> SharedSection::Open(const std::string &name, size
                 close(fd);
                 continue;
             }
-            if (static_cast<size_t>(status.st_size) < mappedSize) {
-                fresh = status.st_size == 0;
-                if (ftruncate(fd, static_cast<off_t>(mappedSize)) != 0) {
-                    close(fd);
-                    return nullptr;
-                }
-            }
-            mapping = mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-            if (mapping == MAP_FAILED) {
+            presenceFd = OpenPresence(systemName);
+            if (presenceFd < 0 || (static_cast<size_t>(status.st_size) < size &&
+                                   ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+                if (presenceFd >= 0) close(presenceFd);
                 close(fd);
                 return nullptr;
             }
-            auto *header = static_cast<SectionHeader *>(mapping);
-            fresh = fresh || header->holders == 0;
-            ++header->holders;
+            mapping = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+            if (mapping == MAP_FAILED) {
+                close(presenceFd);
+                close(fd);
+                return nullptr;
+            }
+            // No holder left (none ever, or all of them ended without releasing): the
+            // section starts from zeros, as a newly made one does.
+            fresh = !OthersPresent(presenceFd);
+            if (fresh) std::memset(mapping, 0, size);
+            flock(presenceFd, LOCK_SH);
         }
         if (created) *created = fresh;
         return std::unique_ptr<SharedSection>(
-            new SharedSection(fd, systemName, mapping, mappedSize, size));
+            new SharedSection(fd, presenceFd, systemName, mapping, size));
     }
     return nullptr;
 }
 
-SharedSection::SharedSection(int fd, std::string systemName, void *mapping, size_t mappedSize,
+SharedSection::SharedSection(int fd, int presenceFd, std::string systemName, void *mapping,
                              size_t size)
     : fd_(fd),
+      presenceFd_(presenceFd),
       systemName_(std::move(systemName)),
-      mapping_(mapping),
-      mappedSize_(mappedSize),
-      data_(static_cast<unsigned char *>(mapping) + kHeaderSize),
+      data_(mapping),
       size_(size) {}
 
 SharedSection::~SharedSection() {
     {
         FileLock guard(fd_);
-        auto *header = static_cast<SectionHeader *>(mapping_);
-        if (--header->holders == 0) shm_unlink(systemName_.c_str());
+        close(presenceFd_);  // drops this holder's presence
+        const int check = OpenPresence(systemName_);
+        if (check >= 0 && !OthersPresent(check)) {
+            shm_unlink(systemName_.c_str());
+            shm_unlink(PresenceName(systemName_).c_str());
+        }
+        if (check >= 0) close(check);
     }
-    munmap(mapping_, mappedSize_);
+    munmap(data_, size_);
     close(fd_);
 }
 

@@ -10,7 +10,7 @@ namespace korvix::platform {
 // A named block of memory shared by every process of the user, with a lock that works
 // across processes: the Linux form of a named file mapping. The section is created
 // zero-filled by its first holder and vanishes when its last holder (in any process)
-// releases it, so the next holder starts from zeros again. Names get the prefix from
+// releases it or ends, crashed or not, so the next holder starts from zeros again. Names get the prefix from
 // KORVIX_IPC_NAMESPACE, which lets parallel test runs use separate sections.
 //
 // The object is thread-safe for Lock/Unlock; Data() is guarded by the caller's Lock.
@@ -37,12 +37,11 @@ public:
     static std::string SystemName(const std::string &name);
 
 private:
-    SharedSection(int fd, std::string systemName, void *mapping, size_t mappedSize, size_t size);
+    SharedSection(int fd, int presenceFd, std::string systemName, void *mapping, size_t size);
 
     int fd_;
+    int presenceFd_;  // holds a shared lock while this holder lives
     std::string systemName_;
-    void *mapping_;
-    size_t mappedSize_;
     void *data_;
     size_t size_;
     std::mutex threadLock_;  // excludes the threads of this process that share this object

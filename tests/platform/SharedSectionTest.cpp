@@ -83,3 +83,24 @@ TEST(PlatformSharedSection, SecondProcessSeesDataAndLockExcludesIt) {
     std::memcpy(&counter, section->Data(), sizeof counter);
     EXPECT_EQ(counter, 2u * kIncrements);
 }
+
+TEST(PlatformSharedSectionChild, HoldAndEndWithoutReleasing) {
+    if (!korvix::test::IsChildProcess()) GTEST_SKIP() << "runs only as a child process";
+    auto section = SharedSection::Open(kName, kSize);
+    ASSERT_NE(section, nullptr);
+    static_cast<unsigned char *>(section->Data())[100] = 42;
+    std::_Exit(7);  // as a crash would: no destructor runs
+}
+
+// A holder that ended without releasing (a crash, a kill) leaves no trace: the next holder
+// starts from zeros, as it would had the holder released.
+TEST(PlatformSharedSection, HolderThatEndedWithoutReleasingLeavesNoTrace) {
+    korvix::test::ChildProcess child("PlatformSharedSectionChild.HoldAndEndWithoutReleasing");
+    ASSERT_TRUE(child.Started());
+    ASSERT_EQ(child.Wait(), 7);
+    bool created = false;
+    auto section = SharedSection::Open(kName, kSize, &created);
+    ASSERT_NE(section, nullptr);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(static_cast<unsigned char *>(section->Data())[100], 0);
+}
