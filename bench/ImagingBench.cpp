@@ -213,8 +213,8 @@ void CvLut(benchmark::State &state) {
     SetCounters(state);
 }
 
-void CvConvertScaleAbs(benchmark::State &state) {
-    const cv::Mat source = NoiseMat(state, CV_8UC3);
+void CvConvertScaleAbs(benchmark::State &state, int type) {
+    const cv::Mat source = NoiseMat(state, type);
     cv::Mat image(source.size(), source.type());
     for (auto _ : state) {
         cv::convertScaleAbs(source, image, 1.0 + 60 * 0.0392156862745098);
@@ -227,12 +227,12 @@ void CvConvertScaleAbs(benchmark::State &state) {
 // saturating) is the nearest per-sample routine for the 16-bit brightness and gamma, and the
 // very map of the 16-bit contrast (here contrast 40's: factor 65536 / 45056 around 10240),
 // computed in single precision and rounded.
-void CvConvertTo16(benchmark::State &state, uint16_t wordMask) {
-    const cv::Mat source = NoiseMat(state, CV_16UC3, wordMask);
+void CvConvertTo16(benchmark::State &state, uint16_t wordMask, int type) {
+    const cv::Mat source = NoiseMat(state, type, wordMask);
     cv::Mat image(source.size(), source.type());
     const double slope = 65536.0 / 45056.0;
     for (auto _ : state) {
-        source.convertTo(image, CV_16UC3, slope, -slope * 10240);
+        source.convertTo(image, type, slope, -slope * 10240);
         benchmark::ClobberMemory();
     }
     SetCounters(state);
@@ -306,9 +306,11 @@ void CvResizeNearest(benchmark::State &state, int type) {
 BENCHMARK_CAPTURE(CvDemosaic, OpenCV_BayerToBGR8, CV_8UC1)->Apply(Sizes);
 BENCHMARK_CAPTURE(CvDemosaic, OpenCV_BayerToBGR16, CV_16UC1)->Apply(Sizes);
 BENCHMARK(CvLut)->Name("OpenCV_LUT8C3")->Apply(Sizes);
-BENCHMARK(CvConvertScaleAbs)->Name("OpenCV_convertScaleAbs8C3")->Apply(Sizes);
-BENCHMARK_CAPTURE(CvConvertTo16, OpenCV_convertTo16C3, 0x0FFF)->Apply(Sizes);
-BENCHMARK_CAPTURE(CvConvertTo16, OpenCV_convertTo16C3FullRange, 0xFFFF)->Apply(Sizes);
+BENCHMARK_CAPTURE(CvConvertScaleAbs, OpenCV_convertScaleAbs8C3, CV_8UC3)->Apply(Sizes);
+BENCHMARK_CAPTURE(CvConvertScaleAbs, OpenCV_convertScaleAbs8C4, CV_8UC4)->Apply(Sizes);
+BENCHMARK_CAPTURE(CvConvertTo16, OpenCV_convertTo16C3, 0x0FFF, CV_16UC3)->Apply(Sizes);
+BENCHMARK_CAPTURE(CvConvertTo16, OpenCV_convertTo16C3FullRange, 0xFFFF, CV_16UC3)->Apply(Sizes);
+BENCHMARK_CAPTURE(CvConvertTo16, OpenCV_convertTo16C4, 0x0FFF, CV_16UC4)->Apply(Sizes);
 BENCHMARK(CvGammaViaPow16)->Name("OpenCV_GammaViaPow16C3")->Apply(Sizes);
 BENCHMARK_CAPTURE(CvUnsharp, OpenCV_BlurAddWeighted8C3, CV_8UC3)->Apply(Sizes);
 BENCHMARK_CAPTURE(CvUnsharp, OpenCV_BlurAddWeighted16C3, CV_16UC3)->Apply(Sizes);
