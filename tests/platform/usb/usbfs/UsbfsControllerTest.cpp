@@ -19,7 +19,7 @@
 #include "platform/usb/libusb/LibusbDriverPort.h"
 #include "sim/SimulatedDriverPort.h"
 #include "sim/Simulator.h"
-#include "usbfs/UsbfsTestbed.h"
+#include "usbfs/UsbfsTwinsTest.h"
 
 namespace korvix::test {
 namespace {
@@ -39,17 +39,13 @@ constexpr char kTwins[] =
     "imx990:serial=TWIN:noise=off:scene=ramp,"
     "imx990:serial=TWIN:noise=off:scene=ramp";
 
-class PlatformUsbfsController : public ::testing::Test {
+class PlatformUsbfsController : public UsbfsTwinsTest {
   protected:
+    PlatformUsbfsController() : UsbfsTwinsTest(kTwins) {}
+
     void SetUp() override {
-        if (!UsbfsTestbed::PreloadActive()) {
-            GTEST_SKIP() << "umockdev's preload library is not loaded; ctest runs this test "
-                            "through run-under-umockdev";
-        }
-        unsetenv("KORVIX_SIMULATE");
-        std::string error;
-        ASSERT_TRUE(Simulator::Instance().Configure(kTwins, &error)) << error;
-        testbed_ = std::make_unique<UsbfsTestbed>();
+        UsbfsTwinsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         testbed_->Plug(Simulator::Instance().Camera(0), 1);
 
         overUsb_ = std::make_unique<CKorCy3Cam>(
@@ -68,8 +64,7 @@ class PlatformUsbfsController : public ::testing::Test {
     void TearDown() override {
         overUsb_.reset();
         overSim_.reset();
-        testbed_.reset();
-        Simulator::Instance().Reset();
+        UsbfsTwinsTest::TearDown();
     }
 
     static sim::SimulatedCamera &UsbCamera() { return *Simulator::Instance().Camera(0); }
@@ -88,7 +83,6 @@ class PlatformUsbfsController : public ::testing::Test {
         return seen;
     }
 
-    std::unique_ptr<UsbfsTestbed> testbed_;
     std::unique_ptr<CKorCy3Cam> overUsb_;
     std::unique_ptr<CKorCy3Cam> overSim_;
 };

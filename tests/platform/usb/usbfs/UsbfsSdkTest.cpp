@@ -10,7 +10,7 @@
 #include "KorvixSdk_Tesslin.h"
 #include "sim/Simulator.h"
 #include "system/MessageInbox.h"
-#include "usbfs/UsbfsTestbed.h"
+#include "usbfs/UsbfsTwinsTest.h"
 
 namespace korvix::test {
 namespace {
@@ -26,24 +26,13 @@ KorvixWindow const kNotifyWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0x77
 // A static scene (no temporal noise), so two cameras of this list give equal frames.
 constexpr char kTwins[] = "imx990:serial=TWIN:noise=off,imx990:serial=TWIN:noise=off";
 
-class SystemUsbfs : public ::testing::Test {
+class SystemUsbfs : public UsbfsTwinsTest {
   protected:
-    void SetUp() override {
-        if (!UsbfsTestbed::PreloadActive()) {
-            GTEST_SKIP() << "umockdev's preload library is not loaded; ctest runs this test "
-                            "through run-under-umockdev";
-        }
-        unsetenv("KORVIX_SIMULATE");
-        std::string error;
-        ASSERT_TRUE(Simulator::Instance().Configure(kTwins, &error)) << error;
-        testbed_ = std::make_unique<UsbfsTestbed>();
-    }
+    SystemUsbfs() : UsbfsTwinsTest(kTwins) {}
 
     void TearDown() override {
         for (int handle : handles_) Korvix_Release(handle);
-        testbed_.reset();
-        Simulator::Instance().Reset();
-        unsetenv("KORVIX_SIMULATE");
+        UsbfsTwinsTest::TearDown();
     }
 
     // A session without a preview window, 16 bits per pixel.
@@ -56,7 +45,6 @@ class SystemUsbfs : public ::testing::Test {
         return handle;
     }
 
-    std::unique_ptr<UsbfsTestbed> testbed_;
     std::vector<int> handles_;
 };
 
