@@ -7,7 +7,10 @@
 // processor and once with AVX2, picked at load time by the processor the library runs
 // on. Results are the same either way (integer arithmetic, or the same float operations).
 // Not under ThreadSanitizer: the load-time selector would run before its runtime starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
+// Not where the build says the target has no load-time selection (KORVIX_NO_IFUNC: it is
+// an ELF feature, so the Windows DLL gets the baseline loops).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__) && !defined(KORVIX_NO_IFUNC)
 #define KORVIX_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define KORVIX_HOT_LOOP
