@@ -2,37 +2,21 @@
 
 #include <cstdlib>
 
-#include "platform/usb/libusb/LibusbDriverPort.h"
-#include "platform/usb/libusb/LibusbTranslation.h"
+#include "controller/HardwareDriverPort.h"
 #include "sim/SimulatedDriverPort.h"
 
 namespace korvix::controller {
 
-namespace libusb = platform::usb::libusb;
-
-namespace {
-
-// KORVIX_USB_VENDOR_IDS (comma-separated hex) overrides the vendor ids the libusb backend
-// lists; without it (or when it cannot be read) only the FX3's default id is listed.
-std::vector<uint16_t> VendorIdsFromEnvironment() {
-    if (const char *text = std::getenv("KORVIX_USB_VENDOR_IDS")) {
-        if (auto ids = libusb::ParseVendorIdList(text)) return *ids;
-    }
-    return {libusb::kDefaultVendorId};
-}
-
-}  // namespace
-
 DriverBackend SelectDriverBackend() {
     return std::getenv("KORVIX_SIMULATE") != nullptr ? DriverBackend::Simulator
-                                                     : DriverBackend::Libusb;
+                                                     : DriverBackend::Hardware;
 }
 
 std::unique_ptr<platform::usb::DriverPort> CreateDriverPort() {
     if (SelectDriverBackend() == DriverBackend::Simulator) {
         return sim::CreateSimulatedDriverPort(std::getenv("KORVIX_SIMULATE"));
     }
-    return libusb::CreateLibusbDriverPort(VendorIdsFromEnvironment());
+    return CreateHardwareDriverPort();
 }
 
 }  // namespace korvix::controller

@@ -69,9 +69,9 @@ TEST_F(ControllerWithSimulator, FactorySelectsTheSimulatorFromTheEnvironment) {
     EXPECT_EQ(controller->TableRow(1).productId, 0x3290);
 }
 
-TEST_F(ControllerWithSimulator, FactoryUsesLibusbWithoutKorvixSimulate) {
+TEST_F(ControllerWithSimulator, FactoryUsesTheHardwareBackendWithoutKorvixSimulate) {
     unsetenv("KORVIX_SIMULATE");
-    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Libusb);
+    EXPECT_EQ(SelectDriverBackend(), DriverBackend::Hardware);
     EXPECT_NE(CreateDriverPort(), nullptr);
     setenv("KORVIX_SIMULATE", "imx990", 1);
     EXPECT_EQ(SelectDriverBackend(), DriverBackend::Simulator);
