@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -10,8 +7,7 @@
 #include "controller/FakeCamera.h"
 #include "controller/KorCy3Cam.h"
 #include "platform/SharedSection.h"
-
-extern char **environ;
+#include "support/ChildProcess.h"
 
 namespace korvix::controller::test {
 namespace {
@@ -116,25 +112,10 @@ TEST(ControllerSharedTable, ControllersOfOneProcessShareTheTableAndTheAttachCoun
     EXPECT_EQ(next->TableRowCount(), 0);
 }
 
-// Runs this test binary again, as a child process, on one test case.
-int RunChild(const std::string &filter) {
-    std::string filterArgument = "--gtest_filter=" + filter;
-    char self[] = "/proc/self/exe";
-    char *argv[] = {self, filterArgument.data(), nullptr};
-    setenv("KORVIX_TEST_CHILD", "1", 1);
-    pid_t pid = 0;
-    int spawned = posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, environ);
-    unsetenv("KORVIX_TEST_CHILD");
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 // The child half of the two-process test: started while the parent holds a controller
 // with two rows, it must see them before enumerating anything itself.
 TEST(ControllerSharedTableChild, ChildProcessSeesTheParentsRows) {
-    if (std::getenv("KORVIX_TEST_CHILD") == nullptr) GTEST_SKIP() << "runs as a child only";
+    if (!korvix::test::IsChildProcess()) GTEST_SKIP() << "runs as a child only";
     auto controller = MakeController(std::make_shared<FakeCamera>());
     ASSERT_EQ(controller->TableRowCount(), 2);
     EXPECT_EQ(std::string(controller->TableRow(0).path), FakePath(0x3260, 1));
@@ -145,7 +126,7 @@ TEST(ControllerSharedTableChild, ChildProcessSeesTheParentsRows) {
 }
 
 TEST(ControllerSharedTable, SecondProcessSeesRowsAndLastDetachLeavesCountZero) {
-    if (std::getenv("KORVIX_TEST_CHILD") != nullptr) GTEST_SKIP() << "parent only";
+    if (korvix::test::IsChildProcess()) GTEST_SKIP() << "parent only";
     // Holding the section keeps it alive after the controllers are gone, so its final
     // attach count can be read.
     auto section = platform::SharedSection::Open(kSectionName, kSectionSize);
@@ -156,7 +137,8 @@ TEST(ControllerSharedTable, SecondProcessSeesRowsAndLastDetachLeavesCountZero) {
     auto controller = MakeController(camera);
     ASSERT_EQ(controller->EnumerateDevices(), 2);
 
-    EXPECT_EQ(RunChild("ControllerSharedTableChild.ChildProcessSeesTheParentsRows"), 0);
+    korvix::test::ChildProcess child("ControllerSharedTableChild.ChildProcessSeesTheParentsRows");
+    EXPECT_EQ(child.Wait(), 0);
     EXPECT_EQ(ReadSection(*section).attachCount, 1);  // the child detached
     controller.reset();
     EXPECT_EQ(ReadSection(*section).attachCount, 0);
