@@ -3,13 +3,16 @@
 // The windows-and-drawing seam: window classes, a connection to the window system,
 // windows, and a drawing context into which 8-bit (palette) and 24-bit bitmaps are copied
 // 1:1. The implementation is chosen by the build: Xlib on Linux (a window handle is an
-// X11 window id; MIT-SHM images when the server offers them). A Win32 implementation
-// (RegisterClassExA, CreateWindowExA, GetDC, StretchDIBits) fits the same declarations.
+// X11 window id; MIT-SHM images when the server offers them), Win32 on Windows (a window
+// handle is the HWND; RegisterClassExA, CreateWindowExA, GetDC, StretchDIBits).
 //
 // Threads: classes, connections and windows are made and destroyed on the application's
 // thread; a DrawingContext may be used from one other thread (a worker) at the same time.
-// Every operation on one connection is serialised by a lock of that connection, so the
-// application's own use of the window system (its own connection) is never disturbed.
+// On X11 every operation on one connection is serialised by a lock of that connection, so
+// the application's own use of the window system (its own connection) is never disturbed.
+// On Windows the window's thread owns its messages and must pump them (a Win32
+// application does) for the window to repaint its frame, move or close; drawing never
+// waits for it.
 // On X11 the library installs process-wide error and I/O error handlers once; they
 // absorb the errors of the library's connections (a server that goes away makes drawing
 // fail instead of ending the process) and pass every other error to the handler that
@@ -88,7 +91,8 @@ struct BitmapView {
 // Window classes are process-wide, as on Windows. Registers `name`; false when the name
 // is empty, longer than 255 characters or already registered. Thread-safe.
 bool RegisterWindowClass(const std::string &name);
-// Removes a registered class; false when it is not registered. Thread-safe.
+// Removes a registered class; false when it is not registered (on Windows also while a
+// window of the class exists: destroy the windows first). Thread-safe.
 bool UnregisterWindowClass(const std::string &name);
 bool IsWindowClassRegistered(const std::string &name);
 
@@ -103,7 +107,7 @@ class WindowSystem {
   public:
     // Connects to the default display; null when there is none (no DISPLAY, the server
     // refuses, or it offers no true-colour visual). Does not block for long: failure is
-    // reported at once.
+    // reported at once. On Windows the desktop is always there.
     static std::unique_ptr<WindowSystem> Connect();
 
     ~WindowSystem();
@@ -118,10 +122,12 @@ class WindowSystem {
     // it is. Returns false when the system refuses.
     bool AdjustWindowRect(WindowRect &rect, WindowKind kind) const;
 
-    // Creates a window as described, not yet shown. Null when the class is not
-    // registered, a child has no parent, the parent is not a window, or the system
+    // Creates a window as described: on X11 not yet shown, on Windows visible at once
+    // (the styles above include WS_VISIBLE) and Show completes it. Null when the class is
+    // not registered, a child has no parent, the parent is not a window, or the system
     // refuses. On X11 a window with an empty area (which X cannot have) is made 1 x 1 and
-    // never shown, so nothing is drawn into it.
+    // never shown, so nothing is drawn into it. (<windows.h> makes CreateWindow a macro:
+    // a file that includes it #undefs CreateWindow right after.)
     std::unique_ptr<Window> CreateWindow(const WindowDescription &description);
 
   private:
