@@ -2,13 +2,11 @@
 
 #include <X11/Xutil.h>
 #include <fcntl.h>
-#include <png.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -159,38 +157,6 @@ std::vector<uint32_t> ReadPixels(Display *display, Window window, int width, int
     }
     XDestroyImage(image);
     return pixels;
-}
-
-bool WritePng(const std::filesystem::path &path, int width, int height,
-              const std::vector<uint32_t> &pixels) {
-    if (pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) return false;
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<png_byte> row(static_cast<size_t>(width) * 3);  // before setjmp: no C++ object
-    bool written = false;                                       // is made after it
-    if (png != nullptr && info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                     8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const uint32_t rgb = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                            static_cast<size_t>(x)];
-                row[static_cast<size_t>(x) * 3] = static_cast<png_byte>(rgb >> 16);
-                row[static_cast<size_t>(x) * 3 + 1] = static_cast<png_byte>(rgb >> 8);
-                row[static_cast<size_t>(x) * 3 + 2] = static_cast<png_byte>(rgb);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-        written = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0 && written;
 }
 
 std::string ClassHintOf(Display *display, Window window) {

@@ -1,12 +1,12 @@
 #pragma once
 
 // Helpers for tests that talk to an X server: a private Xvfb server, a DISPLAY override,
-// a connection of the test's own, pixel read-back and PNG screenshots.
+// a connection of the test's own and pixel read-back. TestDesktop (WindowTestSupport.h)
+// offers the same to tests that run on every platform.
 
 #include <sys/types.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,10 +72,6 @@ Geometry GetGeometry(Display *display, Window window);
 
 // The window's pixels as 0xRRGGBB, row 0 at the top; empty on failure.
 std::vector<uint32_t> ReadPixels(Display *display, Window window, int width, int height);
-
-// Writes width x height 0xRRGGBB pixels as an RGB PNG. False on failure.
-bool WritePng(const std::filesystem::path &path, int width, int height,
-              const std::vector<uint32_t> &pixels);
 
 // The window's class hint (instance and class) and its WM_NAME.
 std::string ClassHintOf(Display *display, Window window);

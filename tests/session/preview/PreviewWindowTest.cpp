@@ -8,14 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "X11TestSupport.h"
+#include "PngFile.h"
+#include "WindowTestSupport.h"
 
 namespace korvix::session {
 namespace {
 
 using imaging::FrameImage;
-using test::ScopedDisplay;
-using test::TestConnection;
 
 // The six images of a session, as the workers hand them to the preview.
 struct SessionImages {
@@ -114,109 +113,69 @@ TEST(SessionPreviewWindow, ClientSizeFollowsSubSampling) {
     }
 }
 
-TEST(SessionPreviewWindow, NoDisplayFailsCleanly) {
-    for (const std::optional<std::string> &display :
-         {std::optional<std::string>(), std::optional<std::string>(":5999")}) {
-        ScopedDisplay scoped(display);
-        PreviewWindow preview(&display);
-        EXPECT_EQ(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
-        EXPECT_EQ(preview.Window(), nullptr);
-        EXPECT_TRUE(preview.WindowClassName().empty());  // nothing stays registered
-        EXPECT_FALSE(preview.GetDC());
-        SessionImages images;
-        FillGray(images.rawImage8, 4, 4);
-        EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
-    }
-}
-
-class SessionPreviewWindowX11 : public ::testing::Test {
+class SessionPreviewWindowDrawn : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (connection.display == nullptr) GTEST_SKIP() << "no X display reachable";
+        if (!desktop.Available()) GTEST_SKIP() << "no display reachable";
     }
 
-    // A mapped window of the "application", parent of child previews.
-    ::Window MakeParent(unsigned width = 640, unsigned height = 480) {
-        const ::Window parent =
-            XCreateSimpleWindow(connection.display, DefaultRootWindow(connection.display), 0, 0,
-                                width, height, 0, 0, 0);
-        XMapWindow(connection.display, parent);
-        XSync(connection.display, False);
-        return parent;
+    // A shown window of the "application", parent of child previews.
+    platform::WindowHandle MakeParent(int width = 640, int height = 480) {
+        return desktop.MakeWindow(width, height);
     }
 
     // A child preview of width x height at (0, 0) of a new parent, ready to draw.
     void MakeChild(PreviewWindow &preview, int width, int height) {
-        preview.SetPreviewWindow(platform::WindowHandleFromId(MakeParent()), 0, 0, width, height);
+        preview.SetPreviewWindow(MakeParent(), 0, 0, width, height);
         ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
         ASSERT_TRUE(preview.GetDC());
     }
 
     std::vector<uint32_t> Screen(const PreviewWindow &preview, int width, int height) {
-        return test::ReadPixels(connection.display, IdOf(preview), width, height);
+        return desktop.ReadPixels(preview.Window(), width, height);
     }
 
-    static ::Window IdOf(const PreviewWindow &preview) {
-        return static_cast<::Window>(platform::WindowIdFromHandle(preview.Window()));
-    }
-
-    TestConnection connection;
+    test::TestDesktop desktop;
 };
 
-TEST_F(SessionPreviewWindowX11, DefaultTopLevelIsCentredWithTheCaptureSize) {
-    const int screenWidth = DisplayWidth(connection.display, DefaultScreen(connection.display));
-    const int screenHeight = DisplayHeight(connection.display, DefaultScreen(connection.display));
+// The client area has the capture size; the outer window is centred, at 0 on a screen
+// smaller than it.
+TEST_F(SessionPreviewWindowDrawn, DefaultTopLevelIsCentredWithTheCaptureSize) {
+    const platform::ScreenSize screen = desktop.ScreenSize();
     for (const auto &[subSample, width, height] :
          std::vector<std::tuple<int, int, int>>{{0, 1280, 1024}, {1, 640, 512}}) {
         PreviewWindow preview(this);
         ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, subSample), nullptr);
-        const test::Geometry geometry = test::GetGeometry(connection.display, IdOf(preview));
-        EXPECT_EQ(geometry.width, static_cast<unsigned>(width));
-        EXPECT_EQ(geometry.height, static_cast<unsigned>(height));
-        EXPECT_EQ(geometry.x, std::max(0, (screenWidth - width) / 2));
-        EXPECT_EQ(geometry.y, std::max(0, (screenHeight - height) / 2));
-        EXPECT_EQ(geometry.parent, DefaultRootWindow(connection.display));
-        EXPECT_EQ(test::TitleOf(connection.display, IdOf(preview)), "Active Window");
-        EXPECT_EQ(test::ClassHintOf(connection.display, IdOf(preview)),
-                  preview.WindowClassName() + "/" + preview.WindowClassName());
+        const test::WindowGeometry geometry = desktop.Geometry(preview.Window());
+        EXPECT_EQ(geometry.clientWidth, width);
+        EXPECT_EQ(geometry.clientHeight, height);
+        EXPECT_EQ(geometry.outer.left, std::max(0, (screen.width - geometry.outer.Width()) / 2));
+        EXPECT_EQ(geometry.outer.top, std::max(0, (screen.height - geometry.outer.Height()) / 2));
+        EXPECT_EQ(geometry.parent, nullptr);
+        EXPECT_EQ(desktop.Title(preview.Window()), "Active Window");
+        EXPECT_EQ(desktop.ClassName(preview.Window()), preview.WindowClassName());
     }
 }
 
-TEST_F(SessionPreviewWindowX11, TopLevelStaysAtTheOriginOfASmallerScreen) {
-    test::XvfbServer small(800, 600);
-    if (!small.Started()) GTEST_SKIP() << "Xvfb is not available";
-    ScopedDisplay display(small.Name());
+TEST_F(SessionPreviewWindowDrawn, ChildSitsAtTheRectangleOfItsParent) {
+    const platform::WindowHandle parent = MakeParent();
     PreviewWindow preview(this);
+    preview.SetPreviewWindow(parent, 10, 20, 320, 240);
     ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
-    Display *own = XOpenDisplay(small.Name().c_str());
-    ASSERT_NE(own, nullptr);
-    const test::Geometry geometry = test::GetGeometry(own, IdOf(preview));
-    XCloseDisplay(own);
-    EXPECT_EQ(geometry.x, 0);
-    EXPECT_EQ(geometry.y, 0);
-    EXPECT_EQ(geometry.width, 1280u);
-    EXPECT_EQ(geometry.height, 1024u);
-}
-
-TEST_F(SessionPreviewWindowX11, ChildSitsAtTheRectangleOfItsParent) {
-    const ::Window parent = MakeParent();
-    PreviewWindow preview(this);
-    preview.SetPreviewWindow(platform::WindowHandleFromId(parent), 10, 20, 320, 240);
-    ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
-    const test::Geometry geometry = test::GetGeometry(connection.display, IdOf(preview));
+    const test::WindowGeometry geometry = desktop.Geometry(preview.Window());
     EXPECT_EQ(geometry.parent, parent);
-    EXPECT_EQ(geometry.x, 10);
-    EXPECT_EQ(geometry.y, 20);
-    EXPECT_EQ(geometry.width, 320u);
-    EXPECT_EQ(geometry.height, 240u);
-    EXPECT_EQ(test::TitleOf(connection.display, IdOf(preview)), "ActiveMovie Window");
+    EXPECT_EQ(geometry.outer.left, 10);
+    EXPECT_EQ(geometry.outer.top, 20);
+    EXPECT_EQ(geometry.clientWidth, 320);
+    EXPECT_EQ(geometry.clientHeight, 240);
+    EXPECT_EQ(desktop.Title(preview.Window()), "ActiveMovie Window");
 
     // Created again without removal: the same window.
     const platform::WindowHandle first = preview.Window();
     EXPECT_EQ(preview.CreatePreviewWindow(1280, 1024, 0), first);
 }
 
-TEST_F(SessionPreviewWindowX11, EachWindowHasAClassOfItsOwn) {
+TEST_F(SessionPreviewWindowDrawn, EachWindowHasAClassOfItsOwn) {
     int ownerA = 0;
     int ownerB = 0;
     PreviewWindow first(&ownerA);
@@ -241,7 +200,7 @@ TEST_F(SessionPreviewWindowX11, EachWindowHasAClassOfItsOwn) {
     EXPECT_TRUE(first.WindowClassName().empty());
 }
 
-TEST_F(SessionPreviewWindowX11, EqualSizesAreDrawnOneToOneTheRightWayUp) {
+TEST_F(SessionPreviewWindowDrawn, EqualSizesAreDrawnOneToOneTheRightWayUp) {
     constexpr int kWidth = 96;
     constexpr int kHeight = 64;
     PreviewWindow preview(this);
@@ -265,7 +224,7 @@ TEST_F(SessionPreviewWindowX11, EqualSizesAreDrawnOneToOneTheRightWayUp) {
     EXPECT_EQ(Screen(preview, kWidth, kHeight), expected);
 }
 
-TEST_F(SessionPreviewWindowX11, OtherSizesAreScaledTheRightWayUp) {
+TEST_F(SessionPreviewWindowDrawn, OtherSizesAreScaledTheRightWayUp) {
     constexpr int kWidth = 150;
     constexpr int kHeight = 100;
     PreviewWindow preview(this);
@@ -293,7 +252,7 @@ TEST_F(SessionPreviewWindowX11, OtherSizesAreScaledTheRightWayUp) {
     }
 }
 
-TEST_F(SessionPreviewWindowX11, DeepImagesAreReducedBeforeDrawing) {
+TEST_F(SessionPreviewWindowDrawn, DeepImagesAreReducedBeforeDrawing) {
     constexpr int kWidth = 40;
     constexpr int kHeight = 30;
     PreviewWindow preview(this);
@@ -355,7 +314,7 @@ TEST_F(SessionPreviewWindowX11, DeepImagesAreReducedBeforeDrawing) {
 
 // A window scaled to 8 bits for one acquisition and to 24 bits for the next one keeps
 // its client size; the display image must follow the depth, not only the size.
-TEST_F(SessionPreviewWindowX11, DisplayImageFollowsAColourModeChange) {
+TEST_F(SessionPreviewWindowDrawn, DisplayImageFollowsAColourModeChange) {
     PreviewWindow preview(this);
     MakeChild(preview, 20, 10);
     SessionImages images;
@@ -377,10 +336,10 @@ TEST_F(SessionPreviewWindowX11, DisplayImageFollowsAColourModeChange) {
     EXPECT_EQ(Screen(preview, 20, 10), expected);
 }
 
-TEST_F(SessionPreviewWindowX11, HiddenOrEmptyWindowsAreNotDrawnInto) {
+TEST_F(SessionPreviewWindowDrawn, HiddenOrEmptyWindowsAreNotDrawnInto) {
     PreviewWindow preview(this);
-    const ::Window parent = MakeParent();
-    preview.SetPreviewWindow(platform::WindowHandleFromId(parent), 0, 0, 32, 16);
+    const platform::WindowHandle parent = MakeParent();
+    preview.SetPreviewWindow(parent, 0, 0, 32, 16);
     ASSERT_NE(preview.CreatePreviewWindow(1280, 1024, 0), nullptr);
     SessionImages images;
     FillGray(images.rawImage8, 32, 16);
@@ -388,66 +347,53 @@ TEST_F(SessionPreviewWindowX11, HiddenOrEmptyWindowsAreNotDrawnInto) {
     ASSERT_TRUE(preview.GetDC());
     EXPECT_TRUE(preview.DrawFrame(images.Sources(), 0));
 
-    XUnmapWindow(connection.display, parent);  // the child is no longer viewable
-    XSync(connection.display, False);
+    desktop.SetShown(parent, false);  // the child is no longer visible
     EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
-    XMapWindow(connection.display, parent);
-    XSync(connection.display, False);
+    desktop.SetShown(parent, true);
     EXPECT_TRUE(preview.DrawFrame(images.Sources(), 0));
 
-    XUnmapWindow(connection.display, IdOf(preview));
-    XSync(connection.display, False);
+    desktop.SetShown(preview.Window(), false);
     EXPECT_FALSE(preview.DrawFrame(images.Sources(), 0));
 
     // An empty image draws nothing either.
-    XMapWindow(connection.display, IdOf(preview));
-    XSync(connection.display, False);
+    desktop.SetShown(preview.Window(), true);
     SessionImages empty;
     EXPECT_FALSE(preview.DrawFrame(empty.Sources(), 0));
 
     // A child with an empty rectangle exists but is never shown or drawn into.
     PreviewWindow flat(&images);
-    flat.SetPreviewWindow(platform::WindowHandleFromId(parent), 5, 5, 0, 40);
+    flat.SetPreviewWindow(parent, 5, 5, 0, 40);
     ASSERT_NE(flat.CreatePreviewWindow(1280, 1024, 0), nullptr);
     ASSERT_TRUE(flat.GetDC());
     EXPECT_FALSE(flat.DrawFrame(images.Sources(), 0));
 }
 
-TEST_F(SessionPreviewWindowX11, ClosedOrOrphanedWindowsStopDrawing) {
+TEST_F(SessionPreviewWindowDrawn, ClosedOrOrphanedWindowsStopDrawing) {
     SessionImages images;
     FillColor(images.rgbImage24, 64, 48);
 
-    // The user closes a top-level preview: the window manager's request hides it.
+    // The user closes a top-level preview.
     PreviewWindow topLevel(this);
     ASSERT_NE(topLevel.CreatePreviewWindow(64, 48, 0), nullptr);
     ASSERT_TRUE(topLevel.GetDC());
     EXPECT_TRUE(topLevel.DrawFrame(images.Sources(), 2));
-    XEvent close{};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = IdOf(topLevel);
-    close.xclient.message_type = XInternAtom(connection.display, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] =
-        static_cast<long>(XInternAtom(connection.display, "WM_DELETE_WINDOW", False));
-    XSendEvent(connection.display, IdOf(topLevel), False, NoEventMask, &close);
-    XSync(connection.display, False);
+    desktop.RequestClose(topLevel.Window());
     EXPECT_FALSE(topLevel.DrawFrame(images.Sources(), 2));
     EXPECT_NE(topLevel.Window(), nullptr);  // the session keeps its handle
 
     // The application destroys the parent of a child preview.
-    const ::Window parent = MakeParent();
+    const platform::WindowHandle parent = MakeParent();
     PreviewWindow child(&images);
-    child.SetPreviewWindow(platform::WindowHandleFromId(parent), 0, 0, 64, 48);
+    child.SetPreviewWindow(parent, 0, 0, 64, 48);
     ASSERT_NE(child.CreatePreviewWindow(1280, 1024, 0), nullptr);
     ASSERT_TRUE(child.GetDC());
     EXPECT_TRUE(child.DrawFrame(images.Sources(), 2));
-    XDestroyWindow(connection.display, parent);
-    XSync(connection.display, False);
+    desktop.DestroyWindow(parent);
     EXPECT_FALSE(child.DrawFrame(images.Sources(), 2));
     child.DestroyPreviewWindow();  // harmless although the window is already gone
 }
 
-TEST_F(SessionPreviewWindowX11, RemovalWhileAWorkerDrawsIsSafe) {
+TEST_F(SessionPreviewWindowDrawn, RemovalWhileAWorkerDrawsIsSafe) {
     PreviewWindow preview(this);
     MakeChild(preview, 64, 48);
     SessionImages images;
@@ -478,7 +424,7 @@ TEST_F(SessionPreviewWindowX11, RemovalWhileAWorkerDrawsIsSafe) {
 // Draws a test card scaled into a preview window and saves what the server shows as a
 // PNG beside the tests, for a person to look at: colour bars in the top half, a gray
 // ramp below, a white bar along the top edge and a red square at the top left.
-TEST_F(SessionPreviewWindowX11, ScreenshotOfATestCard) {
+TEST_F(SessionPreviewWindowDrawn, ScreenshotOfATestCard) {
     constexpr int kWidth = 320;
     constexpr int kHeight = 240;
     PreviewWindow preview(this);
