@@ -50,25 +50,14 @@ class Win32DeviceFile final : public DeviceFile {
     uint32_t IoControl(uint32_t code, void *in, uint32_t inSize, void *out, uint32_t outSize,
                        uint32_t *bytesReturned) override {
         DWORD returned = 0;
-        BOOL done = FALSE;
-        if (!overlapped_) {
-            done = DeviceIoControl(handle_, code, in, inSize, out, outSize, &returned, nullptr);
-        } else {
-            // A handle opened overlapped needs an OVERLAPPED even for a call that waits.
-            OVERLAPPED request{};
-            request.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-            if (request.hEvent == nullptr) return Fail(bytesReturned, LastErrorOfFailedCall());
-            done = DeviceIoControl(handle_, code, in, inSize, out, outSize, &returned, &request);
-            if (!done && GetLastError() == ERROR_IO_PENDING) {
-                done = ::GetOverlappedResult(handle_, &request, &returned, TRUE);
-            }
-            const uint32_t error = done ? kIoSuccess : LastErrorOfFailedCall();
-            CloseHandle(request.hEvent);
-            if (error != kIoSuccess) return Fail(bytesReturned, error);
+        uint32_t error = kIoSuccess;
+        if (overlapped_) {
+            error = WaitForRequest(code, in, inSize, out, outSize, &returned);
+        } else if (!DeviceIoControl(handle_, code, in, inSize, out, outSize, &returned, nullptr)) {
+            error = LastErrorOfFailedCall();
         }
-        if (!done) return Fail(bytesReturned, LastErrorOfFailedCall());
-        if (bytesReturned != nullptr) *bytesReturned = returned;
-        return kIoSuccess;
+        if (bytesReturned != nullptr) *bytesReturned = error == kIoSuccess ? returned : 0;
+        return error;
     }
 
     uint32_t SubmitIoControl(uint32_t code, void *in, uint32_t inSize, void *out, uint32_t outSize,
@@ -104,8 +93,19 @@ class Win32DeviceFile final : public DeviceFile {
     }
 
   private:
-    static uint32_t Fail(uint32_t *bytesReturned, uint32_t error) {
-        if (bytesReturned != nullptr) *bytesReturned = 0;
+    // A request on a handle opened overlapped, waited for: such a handle takes an OVERLAPPED
+    // even for a call that waits.
+    uint32_t WaitForRequest(uint32_t code, void *in, uint32_t inSize, void *out, uint32_t outSize,
+                            DWORD *returned) {
+        OVERLAPPED request{};
+        request.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (request.hEvent == nullptr) return LastErrorOfFailedCall();
+        BOOL done = DeviceIoControl(handle_, code, in, inSize, out, outSize, returned, &request);
+        if (!done && GetLastError() == ERROR_IO_PENDING) {
+            done = ::GetOverlappedResult(handle_, &request, returned, TRUE);
+        }
+        const uint32_t error = done ? kIoSuccess : LastErrorOfFailedCall();
+        CloseHandle(request.hEvent);
         return error;
     }
 
