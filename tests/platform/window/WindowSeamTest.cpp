@@ -94,16 +94,6 @@ TEST_F(PlatformWindowSeam, TopLevelWindowHasItsRectangleNamesAndClass) {
     EXPECT_EQ(area.height, 100);
 }
 
-TEST_F(PlatformWindowSeam, ChildSitsInItsParentsClientArea) {
-    std::unique_ptr<Window> child = MakeChild(10, 20, 64, 32);
-    ASSERT_NE(child, nullptr);
-    const test::WindowGeometry geometry = desktop.Geometry(child->Handle());
-    ExpectRect(geometry.outer, {10, 20, 74, 52});
-    EXPECT_EQ(geometry.clientWidth, 64);
-    EXPECT_EQ(geometry.clientHeight, 32);
-    EXPECT_NE(geometry.parent, nullptr);
-}
-
 TEST_F(PlatformWindowSeam, CreationRefusesWhatCannotBeMade) {
     WindowDescription unregistered = Described(WindowKind::kTopLevel, nullptr, {0, 0, 10, 10});
     unregistered.className = "PlatformWindowSeam_NotRegistered";

@@ -82,9 +82,19 @@ Window::Window(std::shared_ptr<WindowConnection> connection, uintptr_t id, bool 
     : connection_(std::move(connection)), id_(id), hasArea_(hasArea) {}
 
 Window::~Window() {
+    HWND window = HwndOf(id_);
     // A child goes with its parent, and a top-level window with the user's close: then
     // there is nothing left to destroy.
-    if (IsWindow(HwndOf(id_))) DestroyWindow(HwndOf(id_));
+    if (!IsWindow(window)) return;
+    // Only the window's own thread may destroy it. Released anywhere else (a session
+    // closed from another thread), the window is asked to close instead, which its
+    // procedure does by destroying it when that thread next handles its messages; until
+    // then its class cannot be unregistered.
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        DestroyWindow(window);
+    } else {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
 }
 
 bool Window::Show() {

@@ -8,6 +8,8 @@
 #include <windows.h>
 #undef CreateWindow
 
+#include <thread>
+
 #include "WindowTestSupport.h"
 #include "platform/window/Window.h"
 
@@ -45,6 +47,26 @@ TEST(PlatformWindowWin32, WindowsCarryTheStylesAndIdApplicationsExpect) {
 
     // The system's own classes are not the library's.
     EXPECT_FALSE(IsWindowClassRegistered("BUTTON"));
+}
+
+// A window released on a thread that did not make it cannot be destroyed there; it
+// closes once its own thread handles its messages.
+TEST(PlatformWindowWin32, AWindowReleasedOnAnotherThreadClosesOnItsOwnThread) {
+    test::ScopedWindowClass windowClass(kClass);
+    ASSERT_TRUE(windowClass.registered);
+    std::unique_ptr<WindowSystem> system = WindowSystem::Connect();
+    ASSERT_NE(system, nullptr);
+    WindowDescription description;
+    description.className = kClass;
+    description.rect = {0, 0, 64, 48};
+    std::unique_ptr<Window> window = system->CreateWindow(description);
+    ASSERT_NE(window, nullptr);
+    HWND hwnd = static_cast<HWND>(window->Handle());
+
+    std::thread([&] { window.reset(); }).join();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 }  // namespace
