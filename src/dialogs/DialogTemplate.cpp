@@ -1,7 +1,6 @@
 #include "dialogs/DialogTemplate.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -165,15 +164,6 @@ const std::string &DialogTemplate::String(const std::string &key) const {
 
 const DialogTemplate &GetDialogTemplate(TemplateId id, Language language) {
     return Templates().templates[static_cast<int>(id)][static_cast<int>(language)];
-}
-
-Language LanguageOfLocale() {
-    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char *value = std::getenv(variable);
-        if (value == nullptr || *value == '\0') continue;
-        return std::strncmp(value, "ja", 2) == 0 ? Language::Japanese : Language::English;
-    }
-    return Language::English;
 }
 
 }  // namespace korvix::dialogs
