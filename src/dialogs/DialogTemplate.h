@@ -33,17 +33,18 @@
 // drop-down list's height is that of its open list. Texts are UTF-8; "&" marks the
 // mnemonic of the next character ("&&" is a literal "&").
 //
-// Deriving a Win32 .rc: each template becomes one DIALOGEX resource per language
-// (LANGUAGE LANG_ENGLISH / LANG_JAPANESE, the Japanese file saved in code page 932), with
-// FONT from "font", CAPTION from "title", the frame style DS_MODALFRAME | WS_POPUP |
-// WS_CAPTION | WS_SYSMENU and a page's style DS_CONTROL | WS_CHILD. Controls map one to
-// one: tab "SysTabControl32", slider "msctls_trackbar32" (TBS_AUTOTICKS), spin
-// "msctls_updown32" (UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS, its buddy the control
-// before it), edit EDITTEXT (ES_AUTOHSCROLL, "number" adds ES_NUMBER), dropDownList
-// COMBOBOX (CBS_DROPDOWNLIST | WS_VSCROLL), checkBox AUTOCHECKBOX, radioButton
-// AUTORADIOBUTTON, pushButton PUSHBUTTON ("default": DEFPUSHBUTTON), groupBox GROUPBOX,
-// static LTEXT; "hidden" clears WS_VISIBLE, "disabled" adds WS_DISABLED, "group" adds
-// WS_GROUP. The "strings" become a STRINGTABLE. A generator is a walk over this model.
+// The Win32 .rc (cmake/DialogResources.cmake): each template becomes one DIALOGEX resource
+// per language named "<NAME>_EN" or "<NAME>_JA" (LANGUAGE LANG_ENGLISH / LANG_JAPANESE, the
+// file in UTF-8 under #pragma code_page(65001)), with FONT from "font", CAPTION from
+// "title", the frame style DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU and a page's
+// style DS_CONTROL | WS_CHILD. Controls map one to one: tab "SysTabControl32" (owner-drawn),
+// slider "msctls_trackbar32" (TBS_AUTOTICKS), spin "msctls_updown32" (UDS_SETBUDDYINT |
+// UDS_NOTHOUSANDS | UDS_ARROWKEYS, left where the template puts it; the host makes "buddy"
+// its buddy), edit (ES_AUTOHSCROLL, "number" adds ES_NUMBER), dropDownList CBS_DROPDOWNLIST |
+// WS_VSCROLL, checkBox BS_AUTOCHECKBOX, radioButton BS_AUTORADIOBUTTON, pushButton
+// BS_PUSHBUTTON ("default": BS_DEFPUSHBUTTON), groupBox BS_GROUPBOX, static SS_LEFT;
+// "hidden" clears WS_VISIBLE, "disabled" adds WS_DISABLED, "group" adds WS_GROUP. The
+// "strings" stay in the embedded templates, where the logic reads them.
 
 #include <map>
 #include <string>
@@ -122,8 +123,9 @@ struct DialogTemplate {
 // dialog shows no controls rather than the process failing.
 const DialogTemplate &GetDialogTemplate(TemplateId id, Language language);
 
-// The language of the user's locale: Japanese when LC_ALL, LC_MESSAGES or LANG (the first
-// that is set and not empty) begins with "ja", English otherwise.
+// The language dialogs are shown in. Linux: Japanese when LC_ALL, LC_MESSAGES or LANG (the
+// first that is set and not empty) begins with "ja" (LocaleLanguage.cpp). Windows: Japanese
+// when the system default language is Japanese (win32/SystemLanguage.cpp). Else English.
 Language LanguageOfLocale();
 
 }  // namespace korvix::dialogs
