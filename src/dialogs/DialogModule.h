@@ -20,6 +20,9 @@
 // Where the module lives: kDialogModuleFileName in the directory of the library file
 // (found with dladdr on the library's own code), or the full path in the environment
 // variable KORVIX_DIALOG_MODULE, which wins when set.
+//
+// On Windows there is no module: the Win32 host (dialogs/win32) is part of the library and
+// answers to the same request, on the calling thread.
 
 #include <functional>
 #include <vector>
@@ -39,7 +42,7 @@ inline constexpr int kDialogHostUnavailable = -1;
 
 struct DialogRequest {
     int interfaceVersion = kDialogInterfaceVersion;
-    void *parent = nullptr;  // the application's window (an X11 window id), may be null
+    void *parent = nullptr;  // the application's window (X11 window id, HWND), may be null
     DialogLogic *logic = nullptr;
     const DialogTemplate *frame = nullptr;         // logic->FrameTemplate() in the language
     const DialogTemplate *const *pages = nullptr;  // logic->PageTemplates(), same order

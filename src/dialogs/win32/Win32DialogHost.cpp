@@ -54,9 +54,8 @@ int Win32DialogHost::Run() {
     // while it runs.
     HWND parent = static_cast<HWND>(request_.parent);
     if (parent != nullptr && IsWindow(parent) == FALSE) parent = nullptr;
-    const INT_PTR result =
-        DialogBoxParamA(module_, ResourceName(*request_.frame).c_str(), parent, DialogProcedure,
-                        reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamA(module_, ResourceName(*request_.frame).c_str(), parent,
+                                           DialogProcedure, reinterpret_cast<LPARAM>(this));
     StopPosting();
     return result < 0 ? kDialogHostUnavailable : static_cast<int>(result);
 }
@@ -64,10 +63,10 @@ int Win32DialogHost::Run() {
 INT_PTR Win32DialogHost::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            // A page's own WM_INITDIALOG arrives while the frame's is being handled.
-            if (frameWindow_ == nullptr && !Initialise(window)) {
-                ::EndDialog(window, kDialogHostUnavailable);
-            }
+            // A page's own WM_INITDIALOG arrives while the frame's is being handled; the
+            // focus stays with the frame's first control.
+            if (frameWindow_ != nullptr) return FALSE;
+            if (!Initialise(window)) ::EndDialog(window, kDialogHostUnavailable);
             return TRUE;
         case WM_COMMAND:
             if (Win32Surface *surface = reporting_ ? SurfaceOf(window) : nullptr) {

@@ -7,10 +7,10 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -88,7 +88,8 @@ LRESULT CALLBACK OnActivation(int code, WPARAM wParam, LPARAM lParam) {
 // Shows `logic`'s dialog in `language` through the Win32 host, running `script` on it.
 int ShowDialog(DialogLogic &logic, Language language, DialogScript script) {
     std::vector<const DialogTemplate *> pages;
-    for (TemplateId page : logic.PageTemplates()) pages.push_back(&GetDialogTemplate(page, language));
+    for (TemplateId page : logic.PageTemplates())
+        pages.push_back(&GetDialogTemplate(page, language));
     DialogRequest request;
     request.logic = &logic;
     request.frame = &GetDialogTemplate(logic.FrameTemplate(), language);
@@ -125,8 +126,8 @@ std::wstring AsShown(const std::string &text) {
     const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi.data(),
                                           static_cast<int>(ansi.size()), nullptr, nullptr);
     std::wstring shown(wide.size() + 1, L'\0');
-    const int characters =
-        MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), bytes, shown.data(), static_cast<int>(shown.size()));
+    const int characters = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), bytes, shown.data(),
+                                               static_cast<int>(shown.size()));
     shown.resize(characters > 0 ? static_cast<size_t>(characters - 1) : 0);
     return shown;
 }
@@ -137,7 +138,8 @@ HWND PageWindow(HWND frame, const DialogTemplate &page) {
          child = FindWindowExA(frame, child, "#32770", nullptr)) {
         bool all = true;
         for (const ControlTemplate &control : page.controls) {
-            if (control.id != dialogs::kUnaddressedControl && GetDlgItem(child, control.id) == nullptr) {
+            if (control.id != dialogs::kUnaddressedControl &&
+                GetDlgItem(child, control.id) == nullptr) {
                 all = false;
             }
         }
@@ -151,11 +153,11 @@ HWND PageWindow(HWND frame, const DialogTemplate &page) {
 void ExpectBuiltFrom(HWND window, const DialogTemplate &surface) {
     ASSERT_NE(window, nullptr) << surface.name;
     static const std::map<ControlKind, std::string> classes = {
-        {ControlKind::Tab, "SysTabControl32"},     {ControlKind::Slider, "msctls_trackbar32"},
-        {ControlKind::Spin, "msctls_updown32"},    {ControlKind::Edit, "Edit"},
-        {ControlKind::DropDownList, "ComboBox"},   {ControlKind::CheckBox, "Button"},
-        {ControlKind::RadioButton, "Button"},      {ControlKind::PushButton, "Button"},
-        {ControlKind::GroupBox, "Button"},         {ControlKind::Static, "Static"},
+        {ControlKind::Tab, "SysTabControl32"},   {ControlKind::Slider, "msctls_trackbar32"},
+        {ControlKind::Spin, "msctls_updown32"},  {ControlKind::Edit, "Edit"},
+        {ControlKind::DropDownList, "ComboBox"}, {ControlKind::CheckBox, "Button"},
+        {ControlKind::RadioButton, "Button"},    {ControlKind::PushButton, "Button"},
+        {ControlKind::GroupBox, "Button"},       {ControlKind::Static, "Static"},
     };
     for (const ControlTemplate &control : surface.controls) {
         if (control.id == dialogs::kUnaddressedControl) continue;
@@ -207,7 +209,9 @@ TEST(DialogsWin32Host, EachDialogIsBuiltFromItsTemplatesInBothLanguages) {
     };
     const Dialog dialogs[] = {
         {"camera", TemplateId::Camera, {}},
-        {"image", TemplateId::ImageFrame, {TemplateId::ImageFilterPage, TemplateId::GrayFilterPage}},
+        {"image",
+         TemplateId::ImageFrame,
+         {TemplateId::ImageFilterPage, TemplateId::GrayFilterPage}},
         {"analog", TemplateId::AnalogFrame, {TemplateId::AnalogMonoPage}},
         {"analog-color", TemplateId::AnalogFrame, {TemplateId::AnalogColorPage}},
     };
@@ -269,6 +273,8 @@ class RecordingLogic : public DialogLogic {
     void OnSliderMoved(int page, int id, int position) override {
         Record("slider " + std::to_string(page) + " " + std::to_string(id) + " " +
                std::to_string(position));
+        // As the real logic does: the edit shows the position, which is no user's edit.
+        Host()->Page(page).SetText(id + 1, std::to_string(position));
     }
     void OnTabChanged(int index) override {
         Record("tab " + std::to_string(index));
@@ -295,13 +301,15 @@ TEST(DialogsWin32Host, UserActionsOnRealControlsReachTheLogicAndTheLogicsOwnChan
     std::string state;
     std::thread::id postedWorkThread;
     const int result = ShowDialog(logic, Language::English, [&](HWND frame) {
-        HWND filter = PageWindow(frame, GetDialogTemplate(TemplateId::ImageFilterPage, Language::English));
-        HWND gray = PageWindow(frame, GetDialogTemplate(TemplateId::GrayFilterPage, Language::English));
+        HWND filter =
+            PageWindow(frame, GetDialogTemplate(TemplateId::ImageFilterPage, Language::English));
+        HWND gray =
+            PageWindow(frame, GetDialogTemplate(TemplateId::GrayFilterPage, Language::English));
         ASSERT_NE(filter, nullptr);
         ASSERT_NE(gray, nullptr);
         PressKey(GetDlgItem(filter, 2001), VK_RIGHT);  // the slider one step up: 10 -> 11
-        SetDlgItemTextA(filter, 2002, "7");             // typed
-        PressKey(GetDlgItem(filter, 2002), VK_UP);      // the spin's arrow key: 7 -> 8
+        SetDlgItemTextA(filter, 2002, "7");            // typed
+        PressKey(GetDlgItem(filter, 2002), VK_UP);     // the spin's arrow key: 7 -> 8
         SendDlgItemMessageA(filter, 1032, BM_CLICK, 0, 0);
         PressKey(GetDlgItem(frame, 1001), VK_RIGHT);  // the second tab
         char text[16] = {};
@@ -319,7 +327,7 @@ TEST(DialogsWin32Host, UserActionsOnRealControlsReachTheLogicAndTheLogicsOwnChan
 
     EXPECT_EQ(result, IDOK);
     const std::vector<std::string> expected = {
-        "slider 0 2001 11",         "command 0 2002 " + edit,
+        "slider 0 2001 11",        "command 0 2002 " + edit,
         "command 0 2002 " + edit,  // the spin's step, reported as the edit's change
         "command 0 1032 " + click, "tab 1",
         "command -1 1 " + click,
