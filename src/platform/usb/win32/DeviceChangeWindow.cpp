@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/usb/win32/WindowDeviceNotification.h"
+
 namespace korvix::platform::usb::win32 {
 namespace {
 
@@ -58,7 +60,7 @@ std::string PathOf(const DEV_BROADCAST_DEVICEINTERFACE_A &broadcast) {
 
 struct DeviceChangeWindow::Thread {
     Thread(DeviceChangeNotifier &notifier, const Guid &interfaceGuid)
-        : notifier(notifier), guid(ToWin32(interfaceGuid)) {}
+        : notifier(notifier), interfaceGuid(interfaceGuid), guid(ToWin32(interfaceGuid)) {}
 
     void Run(std::promise<bool> started) {
         const HMODULE module = ThisModule();
@@ -78,15 +80,9 @@ struct DeviceChangeWindow::Thread {
             window = CreateWindowExA(0, kDeviceChangeWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                      nullptr, module, this);
         }
-        DEV_BROADCAST_DEVICEINTERFACE_A filter{};
-        filter.dbcc_size = sizeof(filter);
-        filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-        filter.dbcc_classguid = guid;
-        if (window != nullptr) {
-            notification =
-                RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-        }
-        if (notification == nullptr) {
+        if (window != nullptr)
+            registration = RegisterWindowForDeviceInterfaces(window, interfaceGuid);
+        if (registration == 0) {
             if (window != nullptr) DestroyWindow(window);
             ReleaseClass(module);
             started.set_value(false);
@@ -116,9 +112,9 @@ struct DeviceChangeWindow::Thread {
                 if (self != nullptr) self->Announce(wParam, lParam);
                 return TRUE;
             case WM_DESTROY:
-                if (self != nullptr && self->notification != nullptr) {
-                    UnregisterDeviceNotification(self->notification);
-                    self->notification = nullptr;
+                if (self != nullptr) {
+                    UnregisterWindowForDeviceInterfaces(self->registration);
+                    self->registration = 0;
                 }
                 PostQuitMessage(0);
                 return 0;
@@ -138,10 +134,11 @@ struct DeviceChangeWindow::Thread {
     }
 
     DeviceChangeNotifier &notifier;
-    const GUID guid;
+    const Guid interfaceGuid;
+    const GUID guid;  // the same, for comparing with broadcasts
     // Written by the window's thread before `started` is set, read by the owner after.
     HWND window = nullptr;
-    HDEVNOTIFY notification = nullptr;  // the window's thread only, once started
+    uintptr_t registration = 0;  // the window's thread only, once started
     bool started = false;
     std::thread thread;
 };

@@ -18,6 +18,7 @@
 
 #include "platform/usb/win32/DeviceChangeWindow.h"
 #include "platform/usb/win32/Win32DriverPort.h"
+#include "platform/usb/win32/WindowDeviceNotification.h"
 
 namespace korvix::platform::usb::win32 {
 namespace {
@@ -76,6 +77,20 @@ TEST(PlatformUsbWin32DeviceChanges, CameraBroadcastsReachTheCallbackUntilThePort
     port->UnregisterDeviceChangeCallback(token);
     port.reset();
     EXPECT_EQ(FindHiddenWindow(), nullptr);
+}
+
+// The registration of an application's window, which the system then sends its own
+// WM_DEVICECHANGE messages: taken for a live window, refused for none or a destroyed one.
+TEST(PlatformUsbWin32DeviceChanges, ApplicationWindowsRegisterForTheCameraInterface) {
+    const HWND window =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const uintptr_t registration = RegisterWindowForDeviceInterfaces(window, kCameraInterfaceGuid);
+    EXPECT_NE(registration, 0u);
+    UnregisterWindowForDeviceInterfaces(registration);
+    DestroyWindow(window);
+    EXPECT_EQ(RegisterWindowForDeviceInterfaces(window, kCameraInterfaceGuid), 0u);
+    EXPECT_EQ(RegisterWindowForDeviceInterfaces(nullptr, kCameraInterfaceGuid), 0u);
 }
 
 }  // namespace
