@@ -21,7 +21,8 @@ inline constexpr uintptr_t kDeviceRemoveComplete = 0x8004;
 
 // Announces camera arrival and removal to a notify window for as long as it is watching.
 // Start and Stop run on the application's thread; the announcements are posted from the
-// driver port's delivery thread.
+// driver port's delivery thread. On Windows the system sends them itself to the window it
+// was registered for (DeviceNotificationsWin32.cpp; token_ holds that registration).
 class DeviceNotifications {
 public:
     DeviceNotifications() = default;
