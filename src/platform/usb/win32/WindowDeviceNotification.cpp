@@ -15,6 +15,7 @@ namespace korvix::platform::usb::win32 {
 uintptr_t RegisterWindowForDeviceInterfaces(void *window, const Guid &interfaceGuid) {
     static_assert(sizeof(GUID) == sizeof(Guid));
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    static_assert(sizeof(filter) == 32);  // the record size the system expects
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     std::memcpy(&filter.dbcc_classguid, &interfaceGuid, sizeof(GUID));
