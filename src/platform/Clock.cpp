@@ -74,7 +74,16 @@ uint32_t TickCount() { return static_cast<uint32_t>(CurrentClock().NowMs()); }
 
 uint64_t MicrosecondCount() { return CurrentClock().NowUs(); }
 
-uint32_t TimeGetTime() { return TickCount(); }
+uint32_t TimeGetTime() {
+    Clock &clock = CurrentClock();
+    if (&clock == &g_systemClock) return SystemTimerMs();
+    return static_cast<uint32_t>(clock.NowMs());
+}
+
+#if !defined(_WIN32)
+// Windows reads timeGetTime instead (win32/MultimediaTimer.cpp).
+uint32_t SystemTimerMs() { return static_cast<uint32_t>(g_systemClock.NowMs()); }
+#endif
 
 void SleepMs(uint32_t ms) { CurrentClock().SleepMs(ms); }
 

@@ -87,18 +87,32 @@ private:
 uint32_t TickCount();
 // Microseconds of the current clock, for rates of transfers shorter than a tick.
 uint64_t MicrosecondCount();
-// The multimedia timer; on Linux the same time base as TickCount.
+// The multimedia timer (timeGetTime on Windows, the steady clock on Linux) while the system
+// clock is in force; under a test's clock, that clock's TickCount, so waits measured with
+// it follow the test's time as every other wait does.
 uint32_t TimeGetTime();
+// The system's multimedia timer itself, whatever clock is in force.
+uint32_t SystemTimerMs();
 void SleepMs(uint32_t ms);
 
-// Brackets short hardware waits in which a 1 ms timer resolution matters. Linux timers
-// already have that resolution, so the scope does nothing here; it marks the places a
-// Windows build raises the resolution.
+// Brackets short hardware waits in which a 1 ms timer resolution matters. Windows raises
+// the system timer resolution to 1 ms for the lifetime of the scope (timeBeginPeriod /
+// timeEndPeriod). Linux timers already have that resolution, so there the scope does nothing.
 class TimerResolutionScope {
 public:
+#if defined(_WIN32)
+    TimerResolutionScope();
+    ~TimerResolutionScope();
+#else
     TimerResolutionScope() = default;
+#endif
     TimerResolutionScope(const TimerResolutionScope &) = delete;
     TimerResolutionScope &operator=(const TimerResolutionScope &) = delete;
+
+#if defined(_WIN32)
+private:
+    bool raised_;  // whether timeBeginPeriod succeeded and so must be matched
+#endif
 };
 
 }  // namespace korvix::platform

@@ -11,6 +11,12 @@ namespace korvix::platform {
 // a manual-reset event stays signalled until Reset. The name is kept for diagnostics only:
 // events are never shared by name, so two objects with the same name are independent.
 //
+// Windows builds use this same implementation rather than a kernel event: a timed wait
+// runs on the library's clock (CurrentClock().WaitFor), which a test replaces with a
+// ManualClock to run minute-long hardware sequences in milliseconds, and a kernel event
+// cannot take part in that. No event is ever opened by name from another process, so none
+// gets a system-wide name either (the per-core thread-end event stays unnamed there).
+//
 // Thread-safe: Set, Reset and Wait may be called from any thread.
 class Event {
 public:

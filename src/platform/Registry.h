@@ -9,11 +9,18 @@ struct sqlite3;
 
 namespace korvix::platform {
 
-// The settings store: the HKEY_CURRENT_USER registry of the Windows build, kept on Linux
-// in one SQLite database (WAL mode, busy timeout, so several processes can read and write
-// at once). Keys are backslash-separated paths compared without regard to letter case;
-// values are 32-bit DWORDs or binary blocks. The database lives at $KORVIX_REGISTRY, or
-// at $XDG_CONFIG_HOME/korvix/registry.sqlite (~/.config when XDG_CONFIG_HOME is unset).
+// The settings store: keys under HKEY_CURRENT_USER. Keys are backslash-separated paths
+// compared without regard to letter case; values are 32-bit DWORDs (REG_DWORD) or binary
+// blocks (REG_BINARY), read back only at their exact type and size.
+//
+// Windows: the registry itself (advapi32). When KORVIX_REGISTRY is set it names a key
+// under HKEY_CURRENT_USER that stands in for HKEY_CURRENT_USER's root, so that tests keep
+// apart: with KORVIX_REGISTRY=Software\KorvixTest\1234 the key Software\Korvix\X lands
+// at HKEY_CURRENT_USER\Software\KorvixTest\1234\Software\Korvix\X.
+//
+// Linux: one SQLite database (WAL mode, busy timeout, so several processes can read and
+// write at once) at $KORVIX_REGISTRY, or at $XDG_CONFIG_HOME/korvix/registry.sqlite
+// (~/.config when XDG_CONFIG_HOME is unset).
 //
 // A RegistryKey object is thread-bound; separate objects may be used on separate threads
 // and in separate processes at the same time.
@@ -47,15 +54,24 @@ public:
 
     const std::string &Path() const { return path_; }
 
-    // Where the store lives (see above).
+    // Where the store lives (see above): on Windows "HKEY_CURRENT_USER", or
+    // "HKEY_CURRENT_USER\\<root>" with the root KORVIX_REGISTRY names; on Linux the
+    // database file.
     static std::string StorePath();
 
 private:
-    RegistryKey(sqlite3 *database, std::string path);
+    // `path` without separators at either end.
+    static std::string NormalisePath(const std::string &path);
     bool Store(const std::string &name, int type, const void *data, size_t size);
     RegistryResult Load(const std::string &name, int type, void *data, size_t size);
 
+#if defined(_WIN32)
+    RegistryKey(void *key, std::string path);
+    void *key_;  // HKEY
+#else
+    RegistryKey(sqlite3 *database, std::string path);
     sqlite3 *database_;
+#endif
     std::string path_;
 };
 

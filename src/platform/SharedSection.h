@@ -8,10 +8,14 @@
 namespace korvix::platform {
 
 // A named block of memory shared by every process of the user, with a lock that works
-// across processes: the Linux form of a named file mapping. The section is created
-// zero-filled by its first holder and vanishes when its last holder (in any process)
-// releases it or ends, crashed or not, so the next holder starts from zeros again. Names get the prefix from
-// KORVIX_IPC_NAMESPACE, which lets parallel test runs use separate sections.
+// across processes. The section is created zero-filled by its first holder and vanishes
+// when its last holder (in any process) releases it or ends, crashed or not, so the next
+// holder starts from zeros again. Names get the prefix from KORVIX_IPC_NAMESPACE, which
+// lets parallel test runs use separate sections.
+//
+// Windows: a named file mapping backed by the paging file, and a named mutex (the
+// section's name plus "-Lock") for the lock; a mutex left by a holder that ended while
+// holding it counts as acquired. Linux: POSIX shared memory and file locks.
 //
 // The object is thread-safe for Lock/Unlock; Data() is guarded by the caller's Lock.
 class SharedSection {
@@ -37,14 +41,21 @@ public:
     static std::string SystemName(const std::string &name);
 
 private:
+#if defined(_WIN32)
+    SharedSection(void *mapping, void *mutex, std::string systemName, void *view, size_t size);
+
+    void *mapping_;  // HANDLE of the file mapping
+    void *mutex_;    // HANDLE of the named mutex
+#else
     SharedSection(int fd, int presenceFd, std::string systemName, void *mapping, size_t size);
 
     int fd_;
     int presenceFd_;  // holds a shared lock while this holder lives
+    std::mutex threadLock_;  // excludes the threads of this process that share this object
+#endif
     std::string systemName_;
     void *data_;
     size_t size_;
-    std::mutex threadLock_;  // excludes the threads of this process that share this object
 };
 
 }  // namespace korvix::platform

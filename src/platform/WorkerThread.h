@@ -9,6 +9,10 @@ namespace korvix::platform {
 // permitted to raise priorities; a refusal is ignored, never a failure.
 enum class ThreadPriority { Normal, AboveNormal, TimeCritical };
 
+// Applies `priority` to the calling thread, best effort. Each platform has its own
+// (WorkerThreadPriority.cpp, win32/WorkerThreadPriority.cpp).
+void ApplyThreadPriority(ThreadPriority priority);
+
 // One joinable worker thread. Start runs `body` on a new thread; Join waits for it.
 // The destructor joins a thread that is still running, so a worker never outlives the
 // object that started it.

@@ -32,25 +32,24 @@ ChildProcess::ChildProcess(const std::string &filter,
     std::string self = "/proc/self/exe";
     std::string filterArgument = "--gtest_filter=" + filter;
     std::vector<char *> argv = {self.data(), filterArgument.data(), nullptr};
-    if (posix_spawn(&pid_, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0) process_ = pid;
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0) Wait();
+    if (Started()) Wait();
 }
 
 int ChildProcess::Wait() {
-    if (pid_ <= 0) return -1;
+    if (!Started()) return -1;
     int status = 0;
     pid_t done;
     do {
-        done = waitpid(pid_, &status, 0);
+        done = waitpid(static_cast<pid_t>(process_), &status, 0);
     } while (done < 0 && errno == EINTR);
-    pid_ = -1;
+    process_ = kNoProcess;
     if (done < 0 || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
-
-bool IsChildProcess() { return std::getenv("KORVIX_TEST_CHILD") != nullptr; }
 
 }  // namespace korvix::test

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,15 +21,17 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    bool Started() const { return pid_ > 0; }
+    bool Started() const { return process_ != kNoProcess; }
     // Waits for the child; its exit code, or -1 when it could not be run or crashed.
     int Wait();
 
 private:
-    pid_t pid_ = -1;
+    static constexpr intptr_t kNoProcess = -1;
+    // The running child: its pid on Linux, its process handle on Windows.
+    intptr_t process_ = kNoProcess;
 };
 
 // True inside a child started by ChildProcess.
-bool IsChildProcess();
+inline bool IsChildProcess() { return std::getenv("KORVIX_TEST_CHILD") != nullptr; }
 
 }  // namespace korvix::test

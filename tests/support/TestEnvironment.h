@@ -5,13 +5,15 @@
 
 namespace korvix::test {
 
-// The per-process scratch directory made by the test main before any test runs. Every
-// test process gets its own (ctest runs each case in a process of its own), and the
-// registry file, the IPC namespace and XDG_CONFIG_HOME all point inside or at it, so
-// tests never see each other's settings, shared memory or files.
+// The scratch directory made by the test main before any test runs. On Linux every test
+// process gets its own (ctest runs each case in a process of its own), and the registry
+// file, the IPC namespace and XDG_CONFIG_HOME all point inside or at it, so tests never
+// see each other's settings, shared memory or files. On Windows all cases of an executable
+// share one process, so each case gets its own directory, IPC namespace and registry root
+// (a key under HKEY_CURRENT_USER, removed at the end) when it starts.
 const std::filesystem::path &TestDirectory();
 
-// The IPC namespace (KORVIX_IPC_NAMESPACE) chosen for this test process.
+// The IPC namespace (KORVIX_IPC_NAMESPACE) chosen for this test process (Windows: case).
 const std::string &TestIpcNamespace();
 
 // Prepares the isolated environment; called once by the test main.

@@ -1,0 +1,34 @@
+#include "platform/Messages.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef PostMessage
+
+#include <atomic>
+
+namespace korvix::platform {
+namespace {
+std::atomic<uint64_t> g_posted{0};
+}
+
+uint64_t PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam) {
+    if (!PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
+                      static_cast<LPARAM>(lParam))) {
+        return 0;
+    }
+    return g_posted.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+// The window's own message queue owns a posted message from here on.
+bool MessageHandled(uint64_t) { return true; }
+
+bool WaitMessageHandled(uint64_t) { return true; }
+
+void FlushMessages() {}
+
+}  // namespace korvix::platform

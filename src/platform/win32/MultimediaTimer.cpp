@@ -1,0 +1,27 @@
+#include "platform/Clock.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace korvix::platform {
+
+namespace {
+constexpr UINT kResolutionMs = 1;
+}
+
+uint32_t SystemTimerMs() { return timeGetTime(); }
+
+TimerResolutionScope::TimerResolutionScope()
+    : raised_(timeBeginPeriod(kResolutionMs) == TIMERR_NOERROR) {}
+
+TimerResolutionScope::~TimerResolutionScope() {
+    if (raised_) timeEndPeriod(kResolutionMs);
+}
+
+}  // namespace korvix::platform
