@@ -17,6 +17,9 @@ std::atomic<uint64_t> g_posted{0};
 }
 
 uint64_t PostMessage(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam) {
+    // PostMessageA to no window would queue the message for the posting thread itself, a
+    // worker with no message loop; the message is meant for a window, so it is dropped.
+    if (window == nullptr) return 0;
     if (!PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
                       static_cast<LPARAM>(lParam))) {
         return 0;
