@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "DialogScreenshot.h"
+#include "DialogScript.h"
 #include "dialogs/DialogHostLoader.h"
 #include "dialogs/DialogModule.h"
 #include "dialogs/win32/Win32Text.h"
@@ -37,56 +37,8 @@ using dialogs::Notification;
 using dialogs::TemplateId;
 using dialogs::win32::Utf16;
 
-// What a test does with the dialog once it is on screen; run on the dialog's thread from
-// inside its modal loop, so the dialog is initialised, shown and painted.
-using DialogScript = std::function<void(HWND frame)>;
-
-DialogScript *pendingScript = nullptr;
-HHOOK activationHook = nullptr;
-
-HWND ShownDialogOfThisThread() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (std::string(name) != "#32770" || IsWindowVisible(window) == FALSE) return TRUE;
-            *reinterpret_cast<HWND *>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void CALLBACK RunPendingScript(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    HWND frame = ShownDialogOfThisThread();
-    if (frame == nullptr) {
-        // Activated before being shown: look again at the loop's next turn.
-        SetTimer(nullptr, 0, 0, RunPendingScript);
-        return;
-    }
-    (*pendingScript)(frame);
-    // Whatever the script did or failed to do, the dialog ends.
-    PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
-}
-
-// A modal dialog is shown, and so activated, once its modal loop first finds no message.
-// The timer set then is dispatched by that loop after the dialog has painted (a timer
-// comes after every other message), so the script meets the dialog as a user would.
-LRESULT CALLBACK OnActivation(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && GetParent(reinterpret_cast<HWND>(wParam)) == nullptr) {
-        UnhookWindowsHookEx(activationHook);
-        activationHook = nullptr;
-        SetTimer(nullptr, 0, 0, RunPendingScript);
-        return 0;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 // Shows `logic`'s dialog in `language` through the Win32 host, running `script` on it.
-int ShowDialog(DialogLogic &logic, Language language, DialogScript script) {
+int ShowDialog(DialogLogic &logic, Language language, std::function<void(HWND)> script) {
     std::vector<const DialogTemplate *> pages;
     for (TemplateId page : logic.PageTemplates())
         pages.push_back(&GetDialogTemplate(page, language));
@@ -95,19 +47,8 @@ int ShowDialog(DialogLogic &logic, Language language, DialogScript script) {
     request.frame = &GetDialogTemplate(logic.FrameTemplate(), language);
     request.pages = pages.data();
     request.pageCount = static_cast<int>(pages.size());
-    pendingScript = &script;
-    activationHook = SetWindowsHookExA(WH_CBT, OnActivation, nullptr, GetCurrentThreadId());
-    const int result = dialogs::detail::LoadDialogHost()(&request);
-    if (activationHook != nullptr) UnhookWindowsHookEx(activationHook);  // never shown
-    activationHook = nullptr;
-    pendingScript = nullptr;
-    return result;
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
+    DialogScript playing(std::move(script));
+    return dialogs::detail::LoadDialogHost()(&request);
 }
 
 std::string ClassName(HWND window) {
@@ -130,22 +71,6 @@ std::wstring AsShown(const std::string &text) {
                                                static_cast<int>(shown.size()));
     shown.resize(characters > 0 ? static_cast<size_t>(characters - 1) : 0);
     return shown;
-}
-
-// The page dialog inside `frame` that holds every addressed control of `page`.
-HWND PageWindow(HWND frame, const DialogTemplate &page) {
-    for (HWND child = FindWindowExA(frame, nullptr, "#32770", nullptr); child != nullptr;
-         child = FindWindowExA(frame, child, "#32770", nullptr)) {
-        bool all = true;
-        for (const ControlTemplate &control : page.controls) {
-            if (control.id != dialogs::kUnaddressedControl &&
-                GetDlgItem(child, control.id) == nullptr) {
-                all = false;
-            }
-        }
-        if (all) return child;
-    }
-    return nullptr;
 }
 
 // Every addressed control of `surface` is in `window` with the class its kind needs, the
@@ -199,8 +124,7 @@ class TemplateLogic : public DialogLogic {
     std::vector<std::string> tabs_;
 };
 
-// Each dialog in both languages is made from its resources exactly as its templates say;
-// the English ones are saved as screenshots when the environment asks for them.
+// Each dialog in both languages is made from its resources exactly as its templates say.
 TEST(DialogsWin32Host, EachDialogIsBuiltFromItsTemplatesInBothLanguages) {
     struct Dialog {
         const char *name;
@@ -234,7 +158,6 @@ TEST(DialogsWin32Host, EachDialogIsBuiltFromItsTemplatesInBothLanguages) {
                     const DialogTemplate &pageTemplate = GetDialogTemplate(page, language);
                     ExpectBuiltFrom(PageWindow(window, pageTemplate), pageTemplate);
                 }
-                if (language == Language::English) SaveDialogScreenshot(window, dialog.name);
                 SendDlgItemMessageA(window, IDCANCEL, BM_CLICK, 0, 0);
             });
             EXPECT_TRUE(scripted);
