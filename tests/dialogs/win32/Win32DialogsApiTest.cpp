@@ -1,6 +1,10 @@
 // The three settings dialogs through their exports, shown by the Win32 host against a
 // simulated IMX990: what the real logic puts into the real controls, and a user's change
 // reaching the session. Windows (and Wine) only.
+
+// Before <windows.h>: its macros (CreateWindow) would rename the library's own functions.
+#include "dialogs/DialogsApiFixture.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -16,7 +20,6 @@
 
 #include "DialogScreenshot.h"
 #include "DialogScript.h"
-#include "DialogsApiFixture.h"
 
 namespace korvix::test {
 namespace {
