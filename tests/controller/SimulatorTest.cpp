@@ -13,6 +13,7 @@
 #include "platform/usb/DriverRecords.h"
 #include "sim/SimulatedDriverPort.h"
 #include "sim/Simulator.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::controller {
 namespace {
@@ -61,21 +62,21 @@ class ControllerWithSimulator : public ::testing::Test {
 
 TEST_F(ControllerWithSimulator, FactorySelectsTheSimulatorFromTheEnvironment) {
     Simulator::Instance().Reset();
-    setenv("KORVIX_SIMULATE", "imx990,imx991c", 1);
+    korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", "imx990,imx991c");
     controller = std::make_unique<CKorCy3Cam>();
-    unsetenv("KORVIX_SIMULATE");
+    korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", nullptr);
     ASSERT_EQ(controller->EnumerateDevices(), 2);
     EXPECT_EQ(controller->TableRow(0).productId, 0x3260);
     EXPECT_EQ(controller->TableRow(1).productId, 0x3290);
 }
 
 TEST_F(ControllerWithSimulator, FactoryUsesTheHardwareBackendWithoutKorvixSimulate) {
-    unsetenv("KORVIX_SIMULATE");
+    korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", nullptr);
     EXPECT_EQ(SelectDriverBackend(), DriverBackend::Hardware);
     EXPECT_NE(CreateDriverPort(), nullptr);
-    setenv("KORVIX_SIMULATE", "imx990", 1);
+    korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", "imx990");
     EXPECT_EQ(SelectDriverBackend(), DriverBackend::Simulator);
-    unsetenv("KORVIX_SIMULATE");
+    korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", nullptr);
 }
 
 TEST_F(ControllerWithSimulator, TwoCamerasOfOneModelGetInstancesZeroAndOne) {

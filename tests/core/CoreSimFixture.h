@@ -12,6 +12,7 @@
 #include "core/KorvixUSB3T2SimpleSdk.h"
 #include "sim/SimulatedDriverPort.h"
 #include "sim/Simulator.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::core::test {
 
@@ -22,7 +23,7 @@ class CoreSimTest : public ::testing::Test {
     void TearDown() override { sim::Simulator::Instance().Reset(); }
 
     void UseCameras(const std::string &cameraList) {
-        ::setenv("KORVIX_SIMULATE", cameraList.c_str(), 1);
+        korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", cameraList.c_str());
         std::string error;
         ASSERT_TRUE(sim::Simulator::Instance().Configure(cameraList, &error)) << error;
     }

@@ -32,6 +32,14 @@ void RemoveSharedMemoryOfNamespace() {
 
 const std::filesystem::path &TestDirectory() { return g_directory; }
 
+void SetEnvironmentValue(const char *name, const char *value) {
+    if (value) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
 const std::string &TestIpcNamespace() { return g_ipcNamespace; }
 
 void SetUpIsolatedEnvironment(const char *) {

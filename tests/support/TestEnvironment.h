@@ -16,6 +16,10 @@ const std::filesystem::path &TestDirectory();
 // The IPC namespace (KORVIX_IPC_NAMESPACE) chosen for this test process (Windows: case).
 const std::string &TestIpcNamespace();
 
+// Sets an environment variable of this process, seen by getenv, by the library and by child
+// processes alike; a null value removes it. Portable stand-in for setenv / unsetenv.
+void SetEnvironmentValue(const char *name, const char *value);
+
 // Prepares the isolated environment; called once by the test main.
 void SetUpIsolatedEnvironment(const char *argv0);
 

@@ -32,20 +32,14 @@ std::filesystem::path g_caseDirectory;
 std::string g_ipcNamespace;
 int g_caseNumber = 0;
 
-// Both the C runtime's copy (getenv) and the process environment (children, Win32 calls).
-void SetVariable(const char *name, const std::string &value) {
-    _putenv_s(name, value.c_str());
-    SetEnvironmentVariableA(name, value.c_str());
-}
-
 void BeginCase() {
     const std::string number = std::to_string(++g_caseNumber);
     g_ipcNamespace = "korvix-test-" + g_processTag + "-" + number + "-";
     g_caseDirectory = g_processDirectory / ("case-" + number);
     std::error_code ignored;
     std::filesystem::create_directories(g_caseDirectory, ignored);
-    SetVariable("KORVIX_IPC_NAMESPACE", g_ipcNamespace);
-    SetVariable("KORVIX_REGISTRY", g_registryRoot + "\\" + number);
+    SetEnvironmentValue("KORVIX_IPC_NAMESPACE", g_ipcNamespace.c_str());
+    SetEnvironmentValue("KORVIX_REGISTRY", (g_registryRoot + "\\" + number).c_str());
 }
 
 class PerCaseIsolation : public testing::EmptyTestEventListener {
@@ -57,6 +51,13 @@ class PerCaseIsolation : public testing::EmptyTestEventListener {
 const std::filesystem::path &TestDirectory() { return g_caseDirectory; }
 
 const std::string &TestIpcNamespace() { return g_ipcNamespace; }
+
+// Both the C runtime's copy (getenv) and the process environment (children, Win32 calls);
+// an empty value removes a variable from the runtime's copy.
+void SetEnvironmentValue(const char *name, const char *value) {
+    _putenv_s(name, value ? value : "");
+    SetEnvironmentVariableA(name, value);
+}
 
 void SetUpIsolatedEnvironment(const char *) {
     std::random_device entropy;
