@@ -7,6 +7,7 @@
 
 #include "session/Korvix.h"
 #include "sim/Simulator.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::test {
 
@@ -22,7 +23,7 @@ class SessionSimulatedTest : public ::testing::Test {
     // Plugs in the cameras of a KORVIX_SIMULATE list and makes an initialised session
     // without a preview window.
     CKorvix &StartSession(const std::string &list) {
-        ::setenv("KORVIX_SIMULATE", list.c_str(), 1);
+        korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", list.c_str());
         std::string error;
         EXPECT_TRUE(sim::Simulator::Instance().Configure(list, &error)) << error;
         session_ = std::make_unique<CKorvix>();

@@ -8,6 +8,7 @@
 
 #include "KorvixSdk_Tesslin.h"
 #include "sim/Simulator.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::test {
 
@@ -23,7 +24,7 @@ class SimulatedCamerasTest : public ::testing::Test {
 
     // Plugs in the cameras of a KORVIX_SIMULATE list ("" for none).
     static void UseCameras(const std::string &list) {
-        ::setenv("KORVIX_SIMULATE", list.c_str(), 1);
+        korvix::test::SetEnvironmentValue("KORVIX_SIMULATE", list.c_str());
         std::string error;
         ASSERT_TRUE(sim::Simulator::Instance().Configure(list, &error)) << error;
     }
