@@ -24,13 +24,6 @@ static_assert(offsetof(KorvixCameraInfo, maxExposure) == 32);
 static_assert(offsetof(KorvixCameraInfo, minRealExposure) == 40);
 static_assert(offsetof(KorvixCameraInfo, maxRealExposure) == 48);
 static_assert(sizeof(KorvixCameraInfo) == 56);
-// Read by bindings (the Python package) at these offsets.
-static_assert(offsetof(KorvixStreamStatistics, framesDelivered) == 8);
-static_assert(offsetof(KorvixStreamStatistics, framesLost) == 16);
-static_assert(offsetof(KorvixStreamStatistics, transferFailures) == 24);
-static_assert(offsetof(KorvixStreamStatistics, restartPulses) == 32);
-static_assert(offsetof(KorvixStreamStatistics, transferRateMBps) == 40);
-static_assert(sizeof(KorvixStreamStatistics) == 48);
 
 TEST(SystemHeader, CodesAndMessagesHaveTheirInterfaceNumbers) {
     const int codes[] = {CAMERR_NONE,    CAMERR_NOT_READY,      CAMERR_OPEN,          CAMERR_THREAD,

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -11,8 +12,8 @@
 
 namespace korvix::test {
 
-// Collects the messages the library delivers, for the lifetime of the object (it
-// registers itself as the message handler). A frame message's record is copied inside the
+// Collects the messages the library posts, for the lifetime of the object: on Linux it
+// registers itself as the message handler, on Windows it owns the windows they go to. A frame message's record is copied inside the
 // handler: the record is only valid while the handler runs.
 class MessageInbox {
 public:
@@ -24,10 +25,18 @@ public:
         KorvixFrameInfo info;  // copy of *wParam for a delivered frame, zero otherwise
     };
 
-    MessageInbox() { Korvix_SetMessageHandler(&MessageInbox::Handler, this); }
-    ~MessageInbox() { Korvix_SetMessageHandler(nullptr, nullptr); }
+    MessageInbox();
+    ~MessageInbox();
     MessageInbox(const MessageInbox &) = delete;
     MessageInbox &operator=(const MessageInbox &) = delete;
+
+    // The window to hand to the library for messages this inbox collects, named by `tag`:
+    // on Linux the tag itself (the handler sees every window), on Windows a message-only
+    // window of the inbox's own thread, made on first use. The same tag gives the same window.
+    KorvixWindow Window(uintptr_t tag);
+    // Whether messages posted to no window reach the inbox: on Linux the handler sees them;
+    // on Windows a message to no window is dropped.
+    static bool SeesMessagesToNoWindow();
 
     // Called inside the handler for every frame message, after it was recorded.
     void OnFrame(std::function<void(const Message &)> hook) {
@@ -58,19 +67,21 @@ public:
         return count;
     }
 
-private:
-    static void Handler(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam,
-                        void *context) {
-        auto *inbox = static_cast<MessageInbox *>(context);
+    // Records one delivered message; called on the thread that delivers them.
+    void Deliver(void *window, unsigned int message, uintptr_t wParam, intptr_t lParam) {
         Message m{window, message, wParam, lParam, {}};
         if (message == WM_CAMERA_FRAME && wParam != 0) {
             m.info = *reinterpret_cast<const KorvixFrameInfo *>(wParam);
         }
-        std::lock_guard guard(inbox->mutex_);
-        inbox->messages_.push_back(m);
-        if (message == WM_CAMERA_FRAME && inbox->onFrame_) inbox->onFrame_(m);
-        inbox->arrived_.notify_all();
+        std::lock_guard guard(mutex_);
+        messages_.push_back(m);
+        if (message == WM_CAMERA_FRAME && onFrame_) onFrame_(m);
+        arrived_.notify_all();
     }
+
+private:
+    struct Delivery;  // how the system hands messages over (MessageInbox.cpp, win32/)
+    std::unique_ptr<Delivery> delivery_;
 
     std::mutex mutex_;
     std::condition_variable arrived_;

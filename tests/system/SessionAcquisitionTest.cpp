@@ -12,21 +12,26 @@
 namespace korvix::test {
 namespace {
 
-KorvixWindow const kFrameWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0x5100});
+// Tags of the inbox windows (MessageInbox::Window) frames and codes go to.
+constexpr uintptr_t kFrameTag = 0x5100;
+constexpr uintptr_t kNotifyTag = 0x5101;
+KorvixWindow const kFrameWindow = reinterpret_cast<KorvixWindow>(kFrameTag);
 
 class SystemSessionAcquisition : public SimulatedCamerasTest {
   protected:
-    // One camera, selected, without a preview window, in 8-bit mode.
-    int OpenCamera(const std::string &list = "imx990:scene=ramp") {
+    // One camera, selected, without a preview window, in 8-bit mode; its session posts its
+    // codes to `notifyWindow`.
+    int OpenCamera(const std::string &list = "imx990:scene=ramp", KorvixWindow notifyWindow = nullptr) {
         UseCameras(list);
-        const int handle = NewHandle();
+        const int handle = NewHandle(notifyWindow);
         EXPECT_EQ(Korvix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0), 1);
         EXPECT_EQ(Korvix_SetColorMode(handle, 8), 1);
         return handle;
     }
 
     // Every frame message delivered before this returns has been recorded: the unsupported
-    // function posts a message behind them, and the inbox waits for it.
+    // function posts a message behind them (to the session's window, the inbox's
+    // kNotifyTag window), and the inbox waits for it.
     static std::vector<MessageInbox::Message> Settled(int handle, MessageInbox &inbox) {
         const size_t before = MessageInbox::Count(inbox.Messages(), WM_CAMERA_ERROR, CAMERR_NOT_SUPPORTED);
         Korvix_Fps(handle);
@@ -128,14 +133,14 @@ TEST_F(SystemSessionAcquisition, SnapshotIntoAShortBufferCanBeFetchedAfterwards)
 
 TEST_F(SystemSessionAcquisition, CallbackPreviewAnnouncesFramesAndNothingAfterStop) {
     MessageInbox inbox;
-    const int handle = OpenCamera();
+    const int handle = OpenCamera("imx990:scene=ramp", inbox.Window(kNotifyTag));
     const int size = static_cast<int>(buffer_.size());
-    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, buffer_.data(), size, 1), 1);
+    ASSERT_EQ(Korvix_CallBackPreview(handle, inbox.Window(kFrameTag), buffer_.data(), size, 1), 1);
     const auto frames = inbox.WaitFor(WM_CAMERA_FRAME, 0, 5);
     ASSERT_GE(MessageInbox::Count(frames, WM_CAMERA_FRAME, 0), 5u);
     for (const auto &m : frames) {
         if (m.message != WM_CAMERA_FRAME) continue;
-        EXPECT_EQ(m.window, kFrameWindow);
+        EXPECT_EQ(m.window, inbox.Window(kFrameTag));
         EXPECT_EQ(m.info.reserved, 0);
         EXPECT_EQ(m.info.width, 1280);
         EXPECT_EQ(m.info.height, 1024);
@@ -152,13 +157,13 @@ TEST_F(SystemSessionAcquisition, CallbackPreviewAnnouncesFramesAndNothingAfterSt
 
 TEST_F(SystemSessionAcquisition, CallbackBufferOneByteShortFailsOncePerFrameAtMost) {
     MessageInbox inbox;
-    const int handle = OpenCamera();
+    const int handle = OpenCamera("imx990:scene=ramp", inbox.Window(kNotifyTag));
     const int oneByteShort = 1280 * 1024 - 1;
     // Frames far apart (200 ms of exposure each): a worker failing the same frame again and
     // again would post many failures per frame even when its processing is slow.
     ASSERT_EQ(Korvix_SetExposureTime(handle, 2000), 1);
     const uint32_t madeBefore = Camera().FrameCounter(sim::Simulator::NowMs());
-    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, buffer_.data(), oneByteShort, 1), 1);
+    ASSERT_EQ(Korvix_CallBackPreview(handle, inbox.Window(kFrameTag), buffer_.data(), oneByteShort, 1), 1);
     inbox.WaitFor(WM_CAMERA_FRAME, 5, 3);
     ASSERT_EQ(Korvix_StopPreview(handle), 1);
     const auto messages = Settled(handle, inbox);
@@ -247,8 +252,8 @@ TEST_F(SystemSessionAcquisition, CallbackBufferIsNotRewrittenWhileAHandlerMayRea
 
 TEST_F(SystemSessionAcquisition, DeviceLostDuringPreviewIsAnnounced) {
     MessageInbox inbox;
-    const int handle = OpenCamera();
-    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, nullptr, 0, 1), 1);
+    const int handle = OpenCamera("imx990:scene=ramp", inbox.Window(kNotifyTag));
+    ASSERT_EQ(Korvix_CallBackPreview(handle, inbox.Window(kFrameTag), nullptr, 0, 1), 1);
     inbox.WaitFor(WM_CAMERA_FRAME, 0, 1);
     ASSERT_TRUE(sim::Simulator::Instance().Unplug(0));
     const auto messages = inbox.WaitFor(WM_CAMERA_FRAME, CAMERR_DEVICE_LOST, 1);
@@ -262,11 +267,11 @@ TEST_F(SystemSessionAcquisition, DeviceLostDuringPreviewIsAnnounced) {
 TEST_F(SystemSessionAcquisition, TriggerModeGivesOneFramePerPulse) {
     MessageInbox inbox;
     // An FPGA older than 0x110 switches to external trigger without waiting for a pulse.
-    const int handle = OpenCamera("imx990:fpga=0x0100:scene=ramp");
+    const int handle = OpenCamera("imx990:fpga=0x0100:scene=ramp", inbox.Window(kNotifyTag));
     const int size = static_cast<int>(buffer_.size());
-    ASSERT_EQ(Korvix_Trigger(handle, kFrameWindow, buffer_.data(), size, 1), 1);
+    ASSERT_EQ(Korvix_Trigger(handle, inbox.Window(kFrameTag), buffer_.data(), size, 1), 1);
     Camera().ClearLog();
-    EXPECT_EQ(Korvix_Trigger(handle, kFrameWindow, buffer_.data(), size, 1), 0);
+    EXPECT_EQ(Korvix_Trigger(handle, inbox.Window(kFrameTag), buffer_.data(), size, 1), 0);
     EXPECT_EQ(Korvix_GetLastError(handle), CAMERR_NOT_READY);
     // The worker takes the FPGA's frame count as its starting point after a pause (a pulse
     // before that gives no frame); its read of the counter marks that moment.
@@ -288,9 +293,9 @@ TEST_F(SystemSessionAcquisition, TriggerModeGivesOneFramePerPulse) {
 
 TEST_F(SystemSessionAcquisition, ReleaseDuringARunningPreviewStopsIt) {
     MessageInbox inbox;
-    const int handle = OpenCamera();
-    const int witness = NewHandle();
-    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, buffer_.data(),
+    const int handle = OpenCamera("imx990:scene=ramp", inbox.Window(kNotifyTag));
+    const int witness = NewHandle(inbox.Window(kNotifyTag));
+    ASSERT_EQ(Korvix_CallBackPreview(handle, inbox.Window(kFrameTag), buffer_.data(),
                                      static_cast<int>(buffer_.size()), 0), 1);
     inbox.WaitFor(WM_CAMERA_FRAME, 0, 2);
     EXPECT_EQ(Korvix_Release(handle), 1);

@@ -188,7 +188,7 @@ TEST_F(SystemSessionDevices, PlugAndUnplugReachTheNotifyWindow) {
     constexpr uintptr_t kRemoveComplete = 0x8004;
     MessageInbox inbox;
     UseCameras("imx990,imx990");
-    auto *window = reinterpret_cast<KorvixWindow>(uintptr_t{0x7700});
+    KorvixWindow window = inbox.Window(0x7700);
     NewHandle(window);
     NewHandle(nullptr);  // a session without a window announces nothing
     auto changes = [&](size_t count) {

@@ -5,6 +5,7 @@
 #include "SimulatedCameras.h"
 #include "platform/Registry.h"
 #include "support/TestEnvironment.h"
+#include "support/Environment.h"
 
 namespace korvix::test {
 namespace {
@@ -75,7 +76,7 @@ TEST_F(SystemSessionPipeline, AutomaticExposureScalesByTheFactorOfItsFiveAreas) 
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ::setenv("KORVIX_REGISTRY", (TestDirectory() / (std::string(c.name) + ".sqlite")).c_str(), 1);
+        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(c.name).c_str());
         UseCameras("imx990:noise=off");
         Camera().SetSceneImage(AreaScene(kMiddle, c.levels), kWidth, kHeight);
 

@@ -6,6 +6,7 @@
 #include "SimulatedCameras.h"
 #include "support/TestEnvironment.h"
 #include "platform/Registry.h"
+#include "support/Environment.h"
 
 namespace korvix::test {
 namespace {
@@ -25,7 +26,7 @@ class SystemSessionSettings : public SimulatedCamerasTest {
     // they run in one process.
     void SetUp() override {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        ::setenv("KORVIX_REGISTRY", (TestDirectory() / (name + ".sqlite")).c_str(), 1);
+        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
     }
 
     // Every value of `expected` as stored in `path`.
@@ -57,7 +58,7 @@ TEST_F(SystemSessionSettings, FirstUseWritesTheDefaultPresetOnceWithOrWithoutACa
     for (const char *cameras : {"", "imx990"}) {
         SCOPED_TRACE(cameras);
         const std::string name = std::string("first-use-") + (*cameras ? cameras : "none");
-        ::setenv("KORVIX_REGISTRY", (TestDirectory() / (name + ".sqlite")).c_str(), 1);
+        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
         UseCameras(cameras);
         ASSERT_FALSE(RegistryKey::Exists(kProduct));
         RunSession();

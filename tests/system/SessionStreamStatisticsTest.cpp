@@ -1,7 +1,18 @@
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "SimulatedCameras.h"
+
+// The statistics record of the Linux extension, read by bindings (the Python package) at
+// these offsets.
+static_assert(offsetof(KorvixStreamStatistics, framesDelivered) == 8);
+static_assert(offsetof(KorvixStreamStatistics, framesLost) == 16);
+static_assert(offsetof(KorvixStreamStatistics, transferFailures) == 24);
+static_assert(offsetof(KorvixStreamStatistics, restartPulses) == 32);
+static_assert(offsetof(KorvixStreamStatistics, transferRateMBps) == 40);
+static_assert(sizeof(KorvixStreamStatistics) == 48);
+
 
 namespace korvix::test {
 namespace {

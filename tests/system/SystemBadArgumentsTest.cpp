@@ -16,8 +16,10 @@
 namespace korvix::test {
 namespace {
 
-// The window of the session under test: every code it records or announces goes there.
-KorvixWindow const kRowWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0xBAD0});
+// Tags of the inbox windows (MessageInbox::Window) of the session under test (every code
+// it records or announces goes there) and of the marker session.
+constexpr uintptr_t kRowTag = 0xBAD0;
+constexpr uintptr_t kMarkerTag = 0xBAD2;
 KorvixWindow const kFrameWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0xBAD1});
 // What a row's `ok` holds before the call; rows without `ok`, or whose call must not touch
 // it, expect it unchanged.
@@ -522,14 +524,14 @@ const Row kWithoutCamera[] = {
 
 class SystemBadArguments : public SimulatedCamerasTest {
   protected:
-    // The session under test posts to kRowWindow; the marker session has no window, so the
-    // one message it posts, CAMERR_NOT_SUPPORTED from Korvix_Fps, goes to the null window.
+    // The session under test posts to the kRowTag window; the marker session posts the one
+    // message it posts, CAMERR_NOT_SUPPORTED from Korvix_Fps, to the kMarkerTag window.
     // The marker session is made before the cameras are plugged in, so it holds none.
     void Start(const std::string &cameras) {
         UseCameras("");
-        marker_ = NewHandle();
+        marker_ = NewHandle(inbox_.Window(kMarkerTag));
         UseCameras(cameras);
-        handle_ = NewHandle(kRowWindow);
+        handle_ = NewHandle(inbox_.Window(kRowTag));
         Settle();
         Errors(handle_);
     }
@@ -570,11 +572,11 @@ class SystemBadArguments : public SimulatedCamerasTest {
         EXPECT_EQ(Errors(handle_), recorded) << "codes recorded, newest first";
     }
 
-    static bool IsMarker(const MessageInbox::Message &m) {
-        return m.window == nullptr && m.message == WM_CAMERA_ERROR &&
+    bool IsMarker(const MessageInbox::Message &m) {
+        return m.window == inbox_.Window(kMarkerTag) && m.message == WM_CAMERA_ERROR &&
                m.lParam == CAMERR_NOT_SUPPORTED;
     }
-    static size_t Markers(const std::vector<MessageInbox::Message> &messages) {
+    size_t Markers(const std::vector<MessageInbox::Message> &messages) {
         size_t count = 0;
         for (const auto &m : messages) count += IsMarker(m);
         return count;
@@ -599,7 +601,7 @@ TEST_F(SystemBadArguments, TheTableNamesEveryExportOnce) {
 TEST_F(SystemBadArguments, ReleasedHandleGetsTheNoSessionValueFromEveryExport) {
     Start("");
     const int colorMode = Korvix_GetColorMode(handle_);
-    const int released = Korvix_Initialize(kRowWindow);
+    const int released = Korvix_Initialize(inbox_.Window(kRowTag));
     ASSERT_EQ(Korvix_Release(released), 1);
     Settle();
     for (const NoSessionRow &row : kEveryExport) {

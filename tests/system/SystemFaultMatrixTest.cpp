@@ -14,12 +14,14 @@
 #include "MessageInbox.h"
 #include "SimulatedCameras.h"
 #include "platform/Clock.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::test {
 namespace {
 
-KorvixWindow const kNotifyWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0xFA0});
-KorvixWindow const kFrameWindow = reinterpret_cast<KorvixWindow>(uintptr_t{0xFA1});
+// Tags of the inbox windows (MessageInbox::Window) codes and frames go to.
+constexpr uintptr_t kNotifyTag = 0xFA0;
+constexpr uintptr_t kFrameTag = 0xFA1;
 constexpr int kFrameBytes = 1280 * 1024;  // 8-bit gray, rows a multiple of 4 already
 
 enum class Mode { Snapshot, Capture, Preview, CallbackPreview, Trigger, Recording };
@@ -54,7 +56,7 @@ class SystemFaultMatrix : public SimulatedCamerasTest {
         inbox_.reset();  // a fresh inbox per row
         inbox_ = std::make_unique<MessageInbox>();
         UseCameras("imx990:fpga=0x0100:trigger=20:scene=ramp" + options);
-        handle_ = NewHandle(kNotifyWindow);
+        handle_ = NewHandle(inbox_->Window(kNotifyTag));
         ASSERT_EQ(Korvix_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0), 1);
         ASSERT_EQ(Korvix_SetColorMode(handle_, 8), 1);
     }
@@ -70,12 +72,14 @@ class SystemFaultMatrix : public SimulatedCamerasTest {
             case Mode::Preview:
                 return Korvix_Preview(handle_);
             case Mode::CallbackPreview:
-                return Korvix_CallBackPreview(handle_, kFrameWindow, buffer_.data(), kFrameBytes,
-                                              1);
+                return Korvix_CallBackPreview(handle_, inbox_->Window(kFrameTag), buffer_.data(),
+                                              kFrameBytes, 1);
             case Mode::Trigger:
-                return Korvix_Trigger(handle_, kFrameWindow, buffer_.data(), kFrameBytes, 1);
+                return Korvix_Trigger(handle_, inbox_->Window(kFrameTag), buffer_.data(), kFrameBytes,
+                                      1);
             case Mode::Recording:
-                return Korvix_Record(handle_, "fault.avi", 60000, 0);
+                return Korvix_Record(handle_, (TestDirectory() / "fault.avi").string().c_str(),
+                                     60000, 0);
         }
         return 0;
     }

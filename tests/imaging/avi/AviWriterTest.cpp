@@ -39,7 +39,7 @@ void OpenRecording(AviWriter &writer, const std::filesystem::path &path, int32_t
     writer.SetFrameSize(width, height);
     writer.SetRate(30);
     writer.SetFrameCount(0);
-    ASSERT_EQ(writer.OpenAvi(path.c_str()), 1);
+    ASSERT_EQ(writer.OpenAvi(path.string().c_str()), 1);
 }
 
 // Appends frames as the recorder does: frame, then one more in the frame count.
@@ -192,7 +192,7 @@ TEST(ImagingAviFile, RateBelowOneCountsAsOne) {
     AviWriter writer;
     writer.SetFrameSize(2, 2);
     writer.SetRate(0);
-    ASSERT_EQ(writer.OpenAvi(PathFor("slow.avi").c_str()), 1);
+    ASSERT_EQ(writer.OpenAvi(PathFor("slow.avi").string().c_str()), 1);
     EXPECT_EQ(writer.CloseAvi(), 1);  // rate still 0: must not divide by it
 
     const auto bytes = ReadFileBytes(PathFor("slow.avi"));
@@ -237,7 +237,7 @@ TEST(ImagingAviFile, OversizedFrameIsRefusedAndFileStaysValid) {
     AviWriter writer;
     writer.SetFrameSize(1'431'655'680, 1);
     writer.SetRate(30);
-    ASSERT_EQ(writer.OpenAvi(PathFor("huge.avi").c_str()), 1);
+    ASSERT_EQ(writer.OpenAvi(PathFor("huge.avi").string().c_str()), 1);
     const uint8_t tooShortToBeRead[1] = {0};
     EXPECT_EQ(writer.AddFrame(tooShortToBeRead), 0);
     writer.SetFrameCount(0);
@@ -255,19 +255,19 @@ TEST(ImagingAviFile, RefusesWhatCannotBeRecorded) {
     EXPECT_EQ(writer.CloseAvi(), 0) << "no file open";
 
     writer.SetFrameSize(0, 480);
-    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").c_str()), 0);
+    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").string().c_str()), 0);
     writer.SetFrameSize(640, -1);
-    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").c_str()), 0);
+    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").string().c_str()), 0);
     writer.SetFrameSize(2'000'000'000, 2'000'000'000);
-    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").c_str()), 0);
+    EXPECT_EQ(writer.OpenAvi(PathFor("zero.avi").string().c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(PathFor("zero.avi")));
 
     writer.SetFrameSize(2, 2);
-    EXPECT_EQ(writer.OpenAvi((PathFor("missing") / "x.avi").c_str()), 0);
+    EXPECT_EQ(writer.OpenAvi((PathFor("missing") / "x.avi").string().c_str()), 0);
     EXPECT_EQ(writer.OpenAvi(nullptr), 0);
     EXPECT_FALSE(writer.IsOpen());
 
-    ASSERT_EQ(writer.OpenAvi(PathFor("open.avi").c_str()), 1);
+    ASSERT_EQ(writer.OpenAvi(PathFor("open.avi").string().c_str()), 1);
     EXPECT_EQ(writer.AddFrame(nullptr), 0);
     EXPECT_EQ(writer.CloseAvi(), 1);
     EXPECT_EQ(ReadFileBytes(PathFor("open.avi")).size(), 240u);

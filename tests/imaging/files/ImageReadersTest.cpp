@@ -34,7 +34,7 @@ class ImagingImageReaders : public testing::Test {
         const auto image = PatternImage(kWidth, kHeight, bitCount);
         const auto path = test::TestDirectory() /
                           ("image" + std::to_string(bitCount) + "-" + std::to_string(fileType));
-        EXPECT_EQ(SaveImageFile(path.c_str(), image.get(), fileType, 16), 1);
+        EXPECT_EQ(SaveImageFile(path.string().c_str(), image.get(), fileType, 16), 1);
         const auto output =
             RunTool("identify " + readAs + " -format " + ShellQuote(format) + " " +
                     ShellQuote(readAs.empty() ? path.string() : "gray:" + path.string()));
@@ -120,7 +120,7 @@ TEST_F(ImagingImageReaders, RawFileReadsAsGrayPixelsOfItsPitch) {
     // An 8-bit image of width 64 has no padding: the raw file is exactly the picture.
     const auto image = PatternImage(64, kHeight, 8);
     const auto path = test::TestDirectory() / "frame.raw";
-    ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), kImageFileRaw, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), kImageFileRaw, 16), 1);
     const auto output = RunTool("identify -size 64x48 -depth 8 -format " +
                                 ShellQuote("%m %w %h %z %[fx:int(255*p{3,47}.r+0.5)]") + " " +
                                 ShellQuote("gray:" + path.string()));

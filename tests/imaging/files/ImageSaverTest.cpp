@@ -40,7 +40,7 @@ TEST(ImagingBmpFiles, GrayImageHasTableAndBottomRowFirst) {
     const auto image = PatternImage(641, 2, 8);
     ASSERT_EQ(image->Pitch(), 644);
     const auto path = PathFor("gray.bmp");
-    ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), kImageFileBmp, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), kImageFileBmp, 16), 1);
 
     const auto bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), 1078u + 2 * 644);
@@ -65,7 +65,7 @@ TEST(ImagingBmpFiles, ColorImageHasNoTable) {
     const auto image = PatternImage(5, 3, 24);
     ASSERT_EQ(image->Pitch(), 16);
     const auto path = PathFor("color.bmp");
-    ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), kImageFileBmp, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), kImageFileBmp, 16), 1);
 
     const auto bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), 54u + 3 * 16);
@@ -82,7 +82,7 @@ TEST(ImagingBmpFiles, WideImagesKeepTheirBitCount) {
     for (int bitCount : {16, 32, 48, 64}) {
         const auto image = PatternImage(3, 2, bitCount);
         const auto path = PathFor("wide" + std::to_string(bitCount) + ".bmp");
-        ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), kImageFileBmp, 16), 1);
+        ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), kImageFileBmp, 16), 1);
         const auto bytes = ReadFileBytes(path);
         ASSERT_EQ(bytes.size(), 54u + image->SizeBytes()) << bitCount;
         EXPECT_EQ(U32At(bytes, 10), 54u) << bitCount;
@@ -94,14 +94,14 @@ TEST(ImagingBmpFiles, WideImagesKeepTheirBitCount) {
 TEST(ImagingRawFiles, BufferAsItIsTopRowFirst) {
     const auto image = PatternImage(640, 480, 16);
     const auto path = PathFor("frame.raw");
-    ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), kImageFileRaw, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), kImageFileRaw, 16), 1);
     const auto bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), 614'400u);
     EXPECT_EQ(std::memcmp(bytes.data(), image->Bits(), bytes.size()), 0);
 
     // Padding is kept: a width of 5 at 24 bits stores 16 bytes per row.
     const auto padded = PatternImage(5, 2, 24);
-    ASSERT_EQ(SaveImageFile(PathFor("padded.raw").c_str(), padded.get(), kImageFileRaw, 16), 1);
+    ASSERT_EQ(SaveImageFile(PathFor("padded.raw").string().c_str(), padded.get(), kImageFileRaw, 16), 1);
     EXPECT_EQ(ReadFileBytes(PathFor("padded.raw")),
               FileSlice(std::vector<uint8_t>(padded->Bits(), padded->Bits() + padded->SizeBytes()),
                         0, 32));
@@ -111,7 +111,7 @@ TEST(ImagingImageFiles, UnknownFileTypeCreatesNoFile) {
     const auto image = PatternImage(4, 4, 24);
     for (int fileType : {7, -1, 100}) {
         const auto path = PathFor("type" + std::to_string(fileType));
-        EXPECT_EQ(SaveImageFile(path.c_str(), image.get(), fileType, 16), 0);
+        EXPECT_EQ(SaveImageFile(path.string().c_str(), image.get(), fileType, 16), 0);
         EXPECT_FALSE(std::filesystem::exists(path)) << fileType;
     }
 }
@@ -122,7 +122,7 @@ TEST(ImagingImageFiles, UnknownSampleDepthCreatesNoFile) {
         for (int fileType = kImageFileBmp; fileType <= kImageFileTiff; ++fileType) {
             const auto path =
                 PathFor("depth" + std::to_string(depth) + "_" + std::to_string(fileType));
-            EXPECT_EQ(SaveImageFile(path.c_str(), image.get(), fileType, depth), 0);
+            EXPECT_EQ(SaveImageFile(path.string().c_str(), image.get(), fileType, depth), 0);
             EXPECT_FALSE(std::filesystem::exists(path)) << depth << " " << fileType;
         }
     }
@@ -133,8 +133,8 @@ TEST(ImagingImageFiles, MissingImageOrNameFails) {
     const auto image = PatternImage(4, 4, 8);
     const auto path = PathFor("nothing.bmp");
     for (int fileType = kImageFileBmp; fileType <= kImageFileTiff; ++fileType) {
-        EXPECT_EQ(SaveImageFile(path.c_str(), nullptr, fileType, 16), 0);
-        EXPECT_EQ(SaveImageFile(path.c_str(), &empty, fileType, 16), 0);
+        EXPECT_EQ(SaveImageFile(path.string().c_str(), nullptr, fileType, 16), 0);
+        EXPECT_EQ(SaveImageFile(path.string().c_str(), &empty, fileType, 16), 0);
         EXPECT_EQ(SaveImageFile(nullptr, image.get(), fileType, 16), 0);
         EXPECT_EQ(SaveImageFile("", image.get(), fileType, 16), 0);
     }
@@ -146,7 +146,7 @@ TEST(ImagingImageFiles, MissingDirectoryFailsForEveryTypeAndFormat) {
     for (int bitCount : kBitCounts) {
         const auto image = PatternImage(8, 4, bitCount);
         for (int fileType = kImageFileBmp; fileType <= kImageFileTiff; ++fileType) {
-            EXPECT_EQ(SaveImageFile(path.c_str(), image.get(), fileType, 16), 0)
+            EXPECT_EQ(SaveImageFile(path.string().c_str(), image.get(), fileType, 16), 0)
                 << "type " << fileType << ", " << bitCount << " bits";
         }
     }
@@ -169,8 +169,8 @@ TEST(ImagingImageFiles, SavingReplacesAnExistingFile) {
     const auto path = PathFor("again.raw");
     const auto large = PatternImage(64, 64, 24);
     const auto small = PatternImage(4, 1, 8);
-    ASSERT_EQ(SaveImageFile(path.c_str(), large.get(), kImageFileRaw, 16), 1);
-    ASSERT_EQ(SaveImageFile(path.c_str(), small.get(), kImageFileRaw, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), large.get(), kImageFileRaw, 16), 1);
+    ASSERT_EQ(SaveImageFile(path.string().c_str(), small.get(), kImageFileRaw, 16), 1);
     EXPECT_EQ(ReadFileBytes(path).size(), 4u);
 }
 

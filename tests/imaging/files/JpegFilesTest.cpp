@@ -69,7 +69,7 @@ bool Decompress(jpeg_decompress_struct *reader, ReaderErrors *errors, std::FILE 
 
 DecodedJpeg ReadJpeg(const std::filesystem::path &path) {
     DecodedJpeg decoded;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    std::FILE *file = std::fopen(path.string().c_str(), "rb");
     if (file == nullptr) return decoded;
     jpeg_decompress_struct reader{};
     ReaderErrors errors{};
@@ -112,7 +112,7 @@ std::unique_ptr<FrameImage> QuadrantImage(int bitCount) {
 
 DecodedJpeg SaveAndRead(const FrameImage &image, const std::string &name, int fileType, int depth) {
     const auto path = test::TestDirectory() / name;
-    EXPECT_EQ(SaveImageFile(path.c_str(), &image, fileType, depth), 1) << name;
+    EXPECT_EQ(SaveImageFile(path.string().c_str(), &image, fileType, depth), 1) << name;
     return ReadJpeg(path);
 }
 
@@ -184,7 +184,7 @@ TEST(ImagingJpegFiles, LowerQualityGivesSmallerFiles) {
     for (int fileType :
          {kImageFileJpegQuality100, kImageFileJpegQuality70, kImageFileJpegQuality20}) {
         const auto path = test::TestDirectory() / ("q" + std::to_string(fileType) + ".jpg");
-        ASSERT_EQ(SaveImageFile(path.c_str(), image.get(), fileType, 16), 1);
+        ASSERT_EQ(SaveImageFile(path.string().c_str(), image.get(), fileType, 16), 1);
         ASSERT_TRUE(ReadJpeg(path).ok);
         sizes.push_back(std::filesystem::file_size(path));
     }
@@ -198,12 +198,12 @@ TEST(ImagingJpegFiles, LibraryErrorFailsTheSaveAndClosesTheFile) {
     ASSERT_EQ(tooWide.Create(65'501, 1, 8), 1);
     const auto path = test::TestDirectory() / "wide.jpg";
     const int openFiles = test::OpenFileCount();
-    EXPECT_EQ(WriteJpeg(path.c_str(), tooWide, 90, true), 0);
+    EXPECT_EQ(WriteJpeg(path.string().c_str(), tooWide, 90, true), 0);
     EXPECT_EQ(test::OpenFileCount(), openFiles);
     // The writer is usable again at once.
     FrameImage small;
     ASSERT_EQ(small.Create(8, 8, 8), 1);
-    EXPECT_EQ(WriteJpeg(path.c_str(), small, 90, true), 1);
+    EXPECT_EQ(WriteJpeg(path.string().c_str(), small, 90, true), 1);
     EXPECT_TRUE(ReadJpeg(path).ok);
 }
 

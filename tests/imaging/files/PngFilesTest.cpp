@@ -41,7 +41,7 @@ struct DecodedPng {
 
 DecodedPng ReadPng(const std::filesystem::path &path) {
     DecodedPng decoded;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    std::FILE *file = std::fopen(path.string().c_str(), "rb");
     if (file == nullptr) return decoded;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -67,7 +67,7 @@ DecodedPng ReadPng(const std::filesystem::path &path) {
 
 std::filesystem::path SavePng(const FrameImage &image, const std::string &name, int depth) {
     const auto path = test::TestDirectory() / name;
-    EXPECT_EQ(SaveImageFile(path.c_str(), &image, kImageFilePng, depth), 1) << name;
+    EXPECT_EQ(SaveImageFile(path.string().c_str(), &image, kImageFilePng, depth), 1) << name;
     return path;
 }
 
@@ -167,20 +167,20 @@ TEST(ImagingPngFiles, LibraryErrorFailsTheSaveAndClosesTheFile) {
     std::vector<uint8_t> bits(static_cast<size_t>(FrameImage::PitchFor(kTooWide, 8)));
     const auto path = test::TestDirectory() / "wide.png";
     const int openFiles = test::OpenFileCount();
-    EXPECT_EQ(WritePng(path.c_str(), bits.data(), kTooWide, 1, 8), 0);
+    EXPECT_EQ(WritePng(path.string().c_str(), bits.data(), kTooWide, 1, 8), 0);
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(test::OpenFileCount(), openFiles) << "the file must be closed";
     // The writer is usable again at once.
-    EXPECT_EQ(WritePng(path.c_str(), bits.data(), 8, 1, 8), 1);
+    EXPECT_EQ(WritePng(path.string().c_str(), bits.data(), 8, 1, 8), 1);
     EXPECT_TRUE(ReadPng(path).ok);
 }
 
 TEST(ImagingPngFiles, WriterRefusesBitCountsWithoutPngForm) {
     const uint8_t bits[16] = {};
     const auto path = test::TestDirectory() / "odd.png";
-    EXPECT_EQ(WritePng(path.c_str(), bits, 2, 2, 12), 0);
-    EXPECT_EQ(WritePng(path.c_str(), nullptr, 2, 2, 8), 0);
-    EXPECT_EQ(WritePng(path.c_str(), bits, 0, 2, 8), 0);
+    EXPECT_EQ(WritePng(path.string().c_str(), bits, 2, 2, 12), 0);
+    EXPECT_EQ(WritePng(path.string().c_str(), nullptr, 2, 2, 8), 0);
+    EXPECT_EQ(WritePng(path.string().c_str(), bits, 0, 2, 8), 0);
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -194,7 +194,7 @@ TEST(ImagingPngFiles, ConcurrentSavesEachWriteTheirOwnFile) {
     auto saveRepeatedly = [](const FrameImage &image, const std::string &prefix) {
         for (int round = 0; round < kRounds; ++round) {
             const auto path = test::TestDirectory() / (prefix + std::to_string(round) + ".png");
-            EXPECT_EQ(SaveImageFile(path.c_str(), &image, kImageFilePng, 16), 1);
+            EXPECT_EQ(SaveImageFile(path.string().c_str(), &image, kImageFilePng, 16), 1);
         }
     };
     std::thread first(saveRepeatedly, std::cref(*gray), "gray-");

@@ -43,7 +43,7 @@ struct DecodedTiff {
 
 DecodedTiff ReadTiff(const std::filesystem::path &path) {
     DecodedTiff decoded;
-    TIFF *tiff = TIFFOpen(path.c_str(), "r");
+    TIFF *tiff = TIFFOpen(path.string().c_str(), "r");
     if (tiff == nullptr) return decoded;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &decoded.width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &decoded.height);
@@ -68,7 +68,7 @@ DecodedTiff ReadTiff(const std::filesystem::path &path) {
 
 DecodedTiff SaveAndRead(const FrameImage &image, const std::string &name, int depth) {
     const auto path = test::TestDirectory() / name;
-    EXPECT_EQ(SaveImageFile(path.c_str(), &image, kImageFileTiff, depth), 1) << name;
+    EXPECT_EQ(SaveImageFile(path.string().c_str(), &image, kImageFileTiff, depth), 1) << name;
     return ReadTiff(path);
 }
 
