@@ -100,3 +100,15 @@ list(APPEND CMAKE_FIND_ROOT_PATH ${deps_prefix})
 list(APPEND CMAKE_PREFIX_PATH ${deps_prefix})
 set(ZLIB_LIBRARY ${mingw_zlib} CACHE FILEPATH "" FORCE)
 set(ZLIB_INCLUDE_DIR /usr/${KORVIX_MINGW_TRIPLET}/include CACHE PATH "" FORCE)
+
+# Static libtiff needs libjpeg and zlib after it on every link line: its imported target is
+# made here, once and global, with those dependencies, and every later find_package(TIFF)
+# reuses it.
+block(SCOPE_FOR VARIABLES)
+  set(CMAKE_FIND_PACKAGE_TARGETS_GLOBAL ON)
+  find_package(JPEG REQUIRED)
+  find_package(ZLIB REQUIRED)
+  find_package(TIFF REQUIRED)
+endblock()
+set_property(TARGET TIFF::TIFF APPEND PROPERTY INTERFACE_LINK_LIBRARIES JPEG::JPEG ZLIB::ZLIB)
+

@@ -33,13 +33,16 @@ struct Sdk {
     RecordFunction Record;
 };
 
-static FARPROC Find(HMODULE library, const char *name, int *missing) {
+/* A function of unknown type; C allows a cast from it to the function's real type. */
+typedef void (*AnyFunction)(void);
+
+static AnyFunction Find(HMODULE library, const char *name, int *missing) {
     FARPROC function = GetProcAddress(library, name);
     if (function == NULL) {
         fprintf(stderr, "%s is not exported\n", name);
         *missing = 1;
     }
-    return function;
+    return (AnyFunction)function;
 }
 
 static int LoadSdk(HMODULE library, struct Sdk *sdk) {

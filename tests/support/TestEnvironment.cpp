@@ -40,6 +40,10 @@ void SetEnvironmentValue(const char *name, const char *value) {
     }
 }
 
+std::string FreshRegistryStore(const std::string &name) {
+    return (g_directory / (name + ".sqlite")).string();
+}
+
 const std::string &TestIpcNamespace() { return g_ipcNamespace; }
 
 void SetUpIsolatedEnvironment(const char *) {

@@ -20,6 +20,11 @@ const std::string &TestIpcNamespace();
 // processes alike; a null value removes it. Portable stand-in for setenv / unsetenv.
 void SetEnvironmentValue(const char *name, const char *value);
 
+// A settings store of its own for the running test, named `name`, to put in
+// KORVIX_REGISTRY: a database file in the test's directory on Linux, a key below the case's
+// registry root on Windows (removed with that root).
+std::string FreshRegistryStore(const std::string &name);
+
 // Prepares the isolated environment; called once by the test main.
 void SetUpIsolatedEnvironment(const char *argv0);
 

@@ -6,54 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "MessageInbox.h"
-#include "SimulatedCameras.h"
+#include "SessionAcquisitionFixture.h"
 
 namespace korvix::test {
 namespace {
-
-// Tags of the inbox windows (MessageInbox::Window) frames and codes go to.
-constexpr uintptr_t kFrameTag = 0x5100;
-constexpr uintptr_t kNotifyTag = 0x5101;
-KorvixWindow const kFrameWindow = reinterpret_cast<KorvixWindow>(kFrameTag);
-
-class SystemSessionAcquisition : public SimulatedCamerasTest {
-  protected:
-    // One camera, selected, without a preview window, in 8-bit mode; its session posts its
-    // codes to `notifyWindow`.
-    int OpenCamera(const std::string &list = "imx990:scene=ramp", KorvixWindow notifyWindow = nullptr) {
-        UseCameras(list);
-        const int handle = NewHandle(notifyWindow);
-        EXPECT_EQ(Korvix_SetPreviewWindow(handle, nullptr, 0, 0, 0, 0), 1);
-        EXPECT_EQ(Korvix_SetColorMode(handle, 8), 1);
-        return handle;
-    }
-
-    // Every frame message delivered before this returns has been recorded: the unsupported
-    // function posts a message behind them (to the session's window, the inbox's
-    // kNotifyTag window), and the inbox waits for it.
-    static std::vector<MessageInbox::Message> Settled(int handle, MessageInbox &inbox) {
-        const size_t before = MessageInbox::Count(inbox.Messages(), WM_CAMERA_ERROR, CAMERR_NOT_SUPPORTED);
-        Korvix_Fps(handle);
-        return inbox.WaitFor(WM_CAMERA_ERROR, CAMERR_NOT_SUPPORTED, before + 1);
-    }
-
-    // Waits (bounded) until the camera's register log shows a read of FPGA register `reg`.
-    static bool WaitForFpgaRead(uint8_t reg) {
-        for (int attempt = 0; attempt < 2000; ++attempt) {
-            for (const sim::LogEntry &entry : Camera().Log()) {
-                if (entry.target == sim::LogTarget::Fpga && entry.access == sim::LogAccess::Read &&
-                    entry.address == reg) {
-                    return true;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-
-    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(1280 * 1024 * 2);
-};
 
 TEST_F(SystemSessionAcquisition, NoCameraMakesCaptureFailWithOpen) {
     UseCameras("");
@@ -176,78 +132,6 @@ TEST_F(SystemSessionAcquisition, CallbackBufferOneByteShortFailsOncePerFrameAtMo
     EXPECT_LE(failures, made + size_t{1}) << "frames made: " << made;
     EXPECT_EQ(MessageInbox::Count(messages, WM_CAMERA_FRAME, 0), 0u);
     EXPECT_EQ(Korvix_GetLastError(handle), CAMERR_MEMORY);
-}
-
-// A handler that keeps the first frame's handler running until the test releases it,
-// copying the application's buffer as each of the first two frames' handlers find it.
-// Registered for its lifetime; the end releases a held handler first.
-struct HeldFrameHandler {
-    HeldFrameHandler(const uint8_t *pixels, size_t bytes) : buffer(pixels), frameBytes(bytes) {
-        Korvix_SetMessageHandler(&HeldFrameHandler::Handle, this);
-    }
-    ~HeldFrameHandler() {
-        Release();
-        Korvix_SetMessageHandler(nullptr, nullptr);
-    }
-    void Release() {
-        std::lock_guard lock(mutex);
-        released = true;
-        changed.notify_all();
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    const uint8_t *const buffer;
-    const size_t frameBytes;
-    bool released = false;
-    std::vector<std::vector<uint8_t>> seen;  // the buffer in the first two handlers
-
-    static void Handle(void *, unsigned int message, uintptr_t, intptr_t lParam, void *context) {
-        auto *self = static_cast<HeldFrameHandler *>(context);
-        if (message != WM_CAMERA_FRAME || lParam != 0) return;
-        std::unique_lock lock(self->mutex);
-        if (self->seen.size() >= 2) return;
-        self->seen.emplace_back(self->buffer, self->buffer + self->frameBytes);
-        self->changed.notify_all();
-        self->changed.wait(lock, [&] { return self->released; });
-    }
-};
-
-TEST_F(SystemSessionAcquisition, CallbackBufferIsNotRewrittenWhileAHandlerMayReadIt) {
-    constexpr size_t kFrameBytes = 1280 * 1024;
-    HeldFrameHandler handler(buffer_.data(), kFrameBytes);
-    const int handle = OpenCamera("imx990");  // a moving scene with noise: no two frames alike
-    ASSERT_EQ(Korvix_CallBackPreview(handle, kFrameWindow, buffer_.data(),
-                                     static_cast<int>(buffer_.size()), 1),
-              1);
-    std::vector<uint8_t> first;
-    {
-        std::unique_lock lock(handler.mutex);
-        ASSERT_TRUE(handler.changed.wait_for(lock, std::chrono::seconds(20),
-                                             [&] { return !handler.seen.empty(); }));
-        first = handler.seen[0];
-    }
-    // While the first handler runs, the worker goes on with newer frames. Korvix_GetImage
-    // waits for a frame's pass to end (copy into the buffer included), so once it returns a
-    // newer picture, that frame has had its chance to be written into the buffer.
-    std::vector<uint8_t> newest(kFrameBytes);
-    for (int attempt = 0; attempt < 4000; ++attempt) {
-        ASSERT_EQ(Korvix_GetImage(handle, newest.data(), static_cast<int>(kFrameBytes), 1), 1);
-        if (newest != first) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_NE(newest, first);
-    EXPECT_TRUE(std::equal(first.begin(), first.end(), buffer_.begin()));
-
-    handler.Release();
-    {
-        std::unique_lock lock(handler.mutex);
-        // Frames reach the buffer again once the handler has returned.
-        ASSERT_TRUE(handler.changed.wait_for(lock, std::chrono::seconds(20),
-                                             [&] { return handler.seen.size() == 2; }));
-        EXPECT_NE(handler.seen[1], first);
-    }
-    EXPECT_EQ(Korvix_StopPreview(handle), 1);
 }
 
 TEST_F(SystemSessionAcquisition, DeviceLostDuringPreviewIsAnnounced) {

@@ -1,7 +1,6 @@
 #include <cstring>
 #include <cwchar>
 
-#include "MessageInbox.h"
 #include "SimulatedCameras.h"
 
 namespace korvix::test {
@@ -180,37 +179,6 @@ TEST_F(SystemSessionDevices, SromIdBytesAreWrittenReadBackAndAddressedBy12Bits) 
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(Korvix_WriteSromID(handle, 0x050, 0x56), 0);
     EXPECT_EQ(Korvix_GetLastError(handle), 0);  // announced, not recorded
-}
-
-TEST_F(SystemSessionDevices, PlugAndUnplugReachTheNotifyWindow) {
-    constexpr unsigned kDeviceChange = 0x0219;
-    constexpr uintptr_t kArrival = 0x8000;
-    constexpr uintptr_t kRemoveComplete = 0x8004;
-    MessageInbox inbox;
-    UseCameras("imx990,imx990");
-    KorvixWindow window = inbox.Window(0x7700);
-    NewHandle(window);
-    NewHandle(nullptr);  // a session without a window announces nothing
-    auto changes = [&](size_t count) {
-        return inbox.WaitUntil([&](const std::vector<MessageInbox::Message> &all) {
-            size_t seen = 0;
-            for (const auto &m : all) seen += m.message == kDeviceChange;
-            return seen >= count;
-        });
-    };
-    ASSERT_TRUE(sim::Simulator::Instance().Unplug(1));
-    changes(1);
-    ASSERT_TRUE(sim::Simulator::Instance().Replug(1));
-    std::vector<MessageInbox::Message> seen;
-    for (const auto &m : changes(2)) {
-        if (m.message == kDeviceChange) seen.push_back(m);
-    }
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].window, window);
-    EXPECT_EQ(seen[0].wParam, kRemoveComplete);
-    EXPECT_EQ(seen[0].lParam, 0x3260);  // the camera's USB product id
-    EXPECT_EQ(seen[1].wParam, kArrival);
-    EXPECT_EQ(seen[1].lParam, 0x3260);
 }
 
 }  // namespace

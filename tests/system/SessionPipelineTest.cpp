@@ -5,7 +5,6 @@
 #include "SimulatedCameras.h"
 #include "platform/Registry.h"
 #include "support/TestEnvironment.h"
-#include "support/Environment.h"
 
 namespace korvix::test {
 namespace {
@@ -76,7 +75,7 @@ TEST_F(SystemSessionPipeline, AutomaticExposureScalesByTheFactorOfItsFiveAreas) 
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(c.name).c_str());
+        SetEnvironmentValue("KORVIX_REGISTRY", FreshRegistryStore(c.name).c_str());
         UseCameras("imx990:noise=off");
         Camera().SetSceneImage(AreaScene(kMiddle, c.levels), kWidth, kHeight);
 

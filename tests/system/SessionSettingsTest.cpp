@@ -6,7 +6,6 @@
 #include "SimulatedCameras.h"
 #include "support/TestEnvironment.h"
 #include "platform/Registry.h"
-#include "support/Environment.h"
 
 namespace korvix::test {
 namespace {
@@ -26,7 +25,7 @@ class SystemSessionSettings : public SimulatedCamerasTest {
     // they run in one process.
     void SetUp() override {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
+        SetEnvironmentValue("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
     }
 
     // Every value of `expected` as stored in `path`.
@@ -58,7 +57,7 @@ TEST_F(SystemSessionSettings, FirstUseWritesTheDefaultPresetOnceWithOrWithoutACa
     for (const char *cameras : {"", "imx990"}) {
         SCOPED_TRACE(cameras);
         const std::string name = std::string("first-use-") + (*cameras ? cameras : "none");
-        SetEnvironment("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
+        SetEnvironmentValue("KORVIX_REGISTRY", FreshRegistryStore(name).c_str());
         UseCameras(cameras);
         ASSERT_FALSE(RegistryKey::Exists(kProduct));
         RunSession();

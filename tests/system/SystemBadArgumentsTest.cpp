@@ -60,9 +60,11 @@ int g_ints[6];
 // 1100 wide characters do not fit the 1024-byte narrow name.
 const std::wstring g_longWide = std::wstring(1100, L'w');
 const std::string g_longName = std::string(5000, 'n');
-// A lone surrogate and a value beyond Unicode have no narrow form.
+// A lone surrogate and a value beyond Unicode have no narrow form. Where wchar_t holds
+// UTF-16 units (Windows) no value lies beyond Unicode: a lone low surrogate stands in.
 const wchar_t g_surrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
-const wchar_t g_beyondUnicode[] = {static_cast<wchar_t>(0x110000), 0};
+const wchar_t g_beyondUnicode[] = {
+    static_cast<wchar_t>(sizeof(wchar_t) >= 4 ? 0x110000 : 0xDFFF), 0};
 
 #define CALL(expression)           \
     [](int h, int *ok) -> double { \

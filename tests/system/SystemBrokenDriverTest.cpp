@@ -20,7 +20,7 @@
 #include "sim/SimRegisterMap.h"
 #include "sim/SimulatedDriverPort.h"
 #include "sim/Simulator.h"
-#include "support/Environment.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix {
 namespace {
@@ -96,7 +96,7 @@ class SystemBrokenSensorDriver : public ::testing::Test {
     static constexpr size_t kWidth = 2560, kHeight = 2048;
 
     void SetUp() override {
-        test::SetEnvironment("KORVIX_SIMULATE", kCameraList);
+        test::SetEnvironmentValue("KORVIX_SIMULATE", kCameraList);
         std::string error;
         ASSERT_TRUE(sim::Simulator::Instance().Configure(kCameraList, &error)) << error;
     }

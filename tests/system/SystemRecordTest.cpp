@@ -11,7 +11,7 @@
 #include "SimulatedCameras.h"
 #include "imaging/files/ExternalTool.h"
 #include "imaging/files/FileBytes.h"
-#include "support/Environment.h"
+#include "support/TestEnvironment.h"
 
 namespace korvix::test {
 namespace {
@@ -151,7 +151,7 @@ TEST_F(SystemRecord, RecordingEndedEarlyHoldsEveryFrame) {
 // With showWindow 0 no preview window is made even where one is wanted: the recording runs
 // where no window can be made at all.
 TEST_F(SystemRecord, ShowWindowZeroRecordsWithoutAWindow) {
-    SetEnvironment("DISPLAY", nullptr);
+    SetEnvironmentValue("DISPLAY", nullptr);
     const int handle = OpenCamera();
     ASSERT_EQ(Korvix_SetPreviewWindow(handle, nullptr, 0, 0, 320, 256), 1);  // wanted
     EXPECT_EQ(Korvix_Record(handle, PathIn("window.avi").c_str(), 100, 1), 0);

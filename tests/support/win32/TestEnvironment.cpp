@@ -59,6 +59,10 @@ void SetEnvironmentValue(const char *name, const char *value) {
     SetEnvironmentVariableA(name, value);
 }
 
+std::string FreshRegistryStore(const std::string &name) {
+    return g_registryRoot + "\\" + std::to_string(g_caseNumber) + "\\" + name;
+}
+
 void SetUpIsolatedEnvironment(const char *) {
     std::random_device entropy;
     char temp[MAX_PATH + 1];

@@ -3,6 +3,8 @@
 # declares when compiled for Windows, 149 of them.
 #   cmake -DDLL=... -DOBJDUMP=... -DCOMPILER=... -DHEADER=... -DDEF=... -P CheckDllExports.cmake
 
+cmake_policy(SET CMP0007 NEW)
+
 # The DLL's export table: "[ordinal] name" rows after the name pointer table's heading.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -13,9 +15,18 @@ if(table_at EQUAL -1)
   message(FATAL_ERROR "${DLL} has no export name table")
 endif()
 string(SUBSTRING "${dump}" ${table_at} -1 table)
-string(REGEX MATCH "^[^\n]*\n(([ \t]+\\[[ 0-9]+\\] [^\n]+\n)*)" rows "${table}")
-string(REGEX MATCHALL "\\] [A-Za-z0-9_@]+" exported "${CMAKE_MATCH_1}")
-list(TRANSFORM exported REPLACE "^\\] " "")
+# Square brackets would group list elements: they become parentheses first.
+string(REPLACE "[" "(" table "${table}")
+string(REPLACE "]" ")" table "${table}")
+string(REPLACE "\n" ";" table_lines "${table}")
+list(POP_FRONT table_lines)  # the heading
+set(exported "")
+foreach(line IN LISTS table_lines)
+  if(NOT line MATCHES "^[ \t]+\\([ 0-9]+\\) ([A-Za-z0-9_@]+)$")
+    break()  # the table ends at the first other line
+  endif()
+  list(APPEND exported ${CMAKE_MATCH_1})
+endforeach()
 list(SORT exported)
 
 # The names of the .def file.
