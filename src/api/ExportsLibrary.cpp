@@ -1,11 +1,10 @@
-// Handle and library exports: making and releasing sessions, the version, the error
-// history and (on Linux) the message handler.
+// Handle and library exports: making and releasing sessions, the version and the error
+// history.
 #include <memory>
 
 #include "KorvixSdk_Tesslin.h"
 #include "api/CallFrame.h"
 #include "api/SdkChain.h"
-#include "platform/Messages.h"
 #include "session/Korvix.h"
 
 using korvix::CallSession;
@@ -48,16 +47,5 @@ KORVIX_API int KORVIX_CALL Korvix_GetDllVersion(void) { return kDllVersion; }
 KORVIX_API int KORVIX_CALL Korvix_GetLastError(int handle) {
     return CallSession(handle, 0, [](CKorvix &session) { return session.GetLastError(); });
 }
-
-#if !defined(_WIN32)
-KORVIX_API int KORVIX_CALL Korvix_SetMessageHandler(KorvixMessageHandler handler, void *context) {
-    try {
-        korvix::platform::SetMessageHandler(handler, context);
-    } catch (...) {
-        return 0;
-    }
-    return 1;
-}
-#endif
 
 }  // extern "C"

@@ -1,10 +1,4 @@
 // The dialogs' language on Windows: the system default language.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include "dialogs/DialogTemplate.h"

@@ -8,12 +8,6 @@
 // Thread-bound to the thread that runs the dialog, except Post, which any thread may call.
 // Win32 backend only: includes <windows.h>.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <deque>

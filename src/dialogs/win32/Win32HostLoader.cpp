@@ -1,11 +1,5 @@
 // The Win32 host is part of the library: no module to load, the dialog resources in the
 // library's own file.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <exception>

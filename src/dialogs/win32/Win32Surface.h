@@ -11,12 +11,6 @@
 //
 // Thread-bound to the dialog's thread. Win32 backend only: includes <windows.h>.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <map>

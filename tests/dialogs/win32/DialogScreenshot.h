@@ -3,12 +3,6 @@
 // Screenshots of dialogs for the documentation: when KORVIX_SCREENSHOT_DIR is set, a
 // dialog on screen is saved there as <name>.bmp (what the screen shows of its window).
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <string>

@@ -4,12 +4,6 @@
 // runs on the dialog's thread, from inside its modal loop, once the dialog is shown and
 // painted; it gets the frame's window and drives the real controls with their messages.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <functional>

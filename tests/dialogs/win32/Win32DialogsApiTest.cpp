@@ -5,12 +5,6 @@
 // Before <windows.h>: its macros (CreateWindow) would rename the library's own functions.
 #include "dialogs/DialogsApiFixture.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <commctrl.h>

@@ -1,11 +1,5 @@
 // The Win32 host of the dialogs: the resources generated from the templates, and the user's
 // actions on the real controls reaching the logic. Runs on Windows (and under Wine) only.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <gtest/gtest.h>

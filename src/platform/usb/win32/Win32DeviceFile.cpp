@@ -1,9 +1,5 @@
 #include "platform/usb/win32/Win32DeviceFile.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <condition_variable>

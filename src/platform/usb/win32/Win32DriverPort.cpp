@@ -1,9 +1,5 @@
 #include "platform/usb/win32/Win32DriverPort.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // windows.h first: setupapi.h uses its types.
 #include <setupapi.h>

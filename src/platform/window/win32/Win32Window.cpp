@@ -3,10 +3,6 @@
 
 #include "platform/window/Window.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #undef CreateWindow  // the seam's method, not the ANSI/wide macro
 

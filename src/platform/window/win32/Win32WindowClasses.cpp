@@ -11,10 +11,6 @@
 
 #include "platform/window/Window.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace korvix::platform {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // windows.h first: dbt.h uses its types.
 #include <dbt.h>

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <string>

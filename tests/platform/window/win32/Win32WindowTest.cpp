@@ -1,9 +1,5 @@
 // What only Windows has: the styles, control id and class lookup applications see.
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <gtest/gtest.h>
 #include <windows.h>
 #undef CreateWindow
