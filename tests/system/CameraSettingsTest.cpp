@@ -15,23 +15,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 class SystemCameraSettings : public CatalogueTest {
   protected:
-    // A session on the one simulated camera of `model`. The session serves the IMX990
-    // model; for another model its device core is pointed at that model's product code,
-    // which is how the settings only other heads have (cooler, black level, gain mode,
-    // auxiliary switch) are reached.
-    int HandleOn(const std::string &model) {
-        UseCameras(model);
-        const int handle = NewHandle();
-        const int productCode = Camera().ProductId();
-        if (productCode != CKorvix::kProductCode) {
-            core::CKorvixU3T2Base &device = *Session(handle).Core();
-            device.SetProductCode(productCode);
-            device.CountDevices(productCode);
-            EXPECT_EQ(Korvix_SetDeviceNumber(handle, 0), 1);
-        }
-        return handle;
-    }
-
     static uint32_t SensorWord(uint16_t low, uint8_t highMask = 0xFF) {
         return Camera().SensorRegister(low) | (Camera().SensorRegister(low + 1) & highMask) << 8;
     }
